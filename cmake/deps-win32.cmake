@@ -1,0 +1,64 @@
+# Dependencies of the i686 build: zlib from libz-mingw-w64-dev; minizip's unzip
+# part and libjpeg-turbo compiled here from Debian's source packages, which
+# scripts/fetch-sources.sh unpacks into the build tree.
+include(ExternalProject)
+
+set(SETUP_SRC_CACHE ${CMAKE_BINARY_DIR}/_deps/src)
+execute_process(
+  COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/fetch-sources.sh ${SETUP_SRC_CACHE}
+  RESULT_VARIABLE fetchResult)
+if(NOT fetchResult EQUAL 0)
+  message(FATAL_ERROR "Could not unpack the zlib and libjpeg-turbo source packages "
+    "(run scripts/install-deps.sh as root first: it adds the deb-src entry).")
+endif()
+
+set(ZLIB_USE_STATIC_LIBS ON)
+find_package(ZLIB REQUIRED)
+
+set(MINIZIP_DIR ${SETUP_SRC_CACHE}/zlib/contrib/minizip)
+add_library(minizip STATIC ${MINIZIP_DIR}/unzip.c ${MINIZIP_DIR}/ioapi.c)
+target_include_directories(minizip SYSTEM PUBLIC ${MINIZIP_DIR})
+target_compile_definitions(minizip PUBLIC NOCRYPT NOUNCRYPT USE_FILE32API)
+target_compile_options(minizip PRIVATE -w)
+target_link_libraries(minizip PUBLIC ZLIB::ZLIB)
+
+set(JPEG_PREFIX ${CMAKE_BINARY_DIR}/_deps/jpeg)
+ExternalProject_Add(libjpeg_build
+  SOURCE_DIR ${SETUP_SRC_CACHE}/libjpeg-turbo
+  BINARY_DIR ${CMAKE_BINARY_DIR}/_deps/jpeg-build
+  INSTALL_DIR ${JPEG_PREFIX}
+  CMAKE_ARGS
+    -DCMAKE_TOOLCHAIN_FILE:FILEPATH=${CMAKE_TOOLCHAIN_FILE}
+    -DCMAKE_BUILD_TYPE:STRING=MinSizeRel
+    -DCMAKE_INSTALL_PREFIX:PATH=<INSTALL_DIR>
+    -DCMAKE_INSTALL_LIBDIR:PATH=lib
+    -DENABLE_SHARED:BOOL=OFF -DENABLE_STATIC:BOOL=ON
+    -DWITH_SIMD:BOOL=OFF -DWITH_TURBOJPEG:BOOL=OFF -DWITH_JAVA:BOOL=OFF
+    -DCMAKE_C_FLAGS:STRING=-ffunction-sections\ -fdata-sections
+  BUILD_BYPRODUCTS ${JPEG_PREFIX}/lib/libjpeg.a
+  UPDATE_COMMAND "" PATCH_COMMAND "")
+file(MAKE_DIRECTORY ${JPEG_PREFIX}/include)
+add_library(jpeg STATIC IMPORTED GLOBAL)
+set_target_properties(jpeg PROPERTIES
+  IMPORTED_LOCATION ${JPEG_PREFIX}/lib/libjpeg.a
+  INTERFACE_INCLUDE_DIRECTORIES ${JPEG_PREFIX}/include)
+add_dependencies(jpeg libjpeg_build)
+
+# googletest compiled with the cross compiler.
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/_deps/googletest EXCLUDE_FROM_ALL)
+
+# Host tools (form compiler, payload packer, archive checker) are built with
+# the host compiler in their own tree and run by this build.
+set(HOST_TOOLS_DIR ${CMAKE_BINARY_DIR}/host-tools)
+if(EXISTS ${CMAKE_SOURCE_DIR}/tools/CMakeLists.txt)
+ExternalProject_Add(host_tools
+  SOURCE_DIR ${CMAKE_SOURCE_DIR}/tools
+  BINARY_DIR ${HOST_TOOLS_DIR}
+  CMAKE_ARGS -DCMAKE_BUILD_TYPE:STRING=Release -DCMAKE_TOOLCHAIN_FILE:FILEPATH=
+             -DCMAKE_C_COMPILER:FILEPATH=gcc -DCMAKE_CXX_COMPILER:FILEPATH=g++
+  INSTALL_COMMAND ""
+  BUILD_ALWAYS ON)
+endif()

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need on a Debian 12 machine (as root).
+# Quick when everything is already there.
+set -euo pipefail
+
+need_pkgs=(cmake ninja-build g++ dpkg-dev g++-mingw-w64-i686-posix libz-mingw-w64-dev
+  mingw-w64-tools nasm googletest libjpeg62-turbo-dev zlib1g-dev libminizip-dev
+  nlohmann-json3-dev xvfb xauth xdotool fonts-wqy-zenhei imagemagick locales bzip2
+  wine wine32:i386)
+
+sudo_() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
+
+missing=()
+for p in "${need_pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    sudo_ dpkg --add-architecture i386
+  fi
+  # Source packages of zlib (minizip) and libjpeg-turbo are built for i686 by the build.
+  if ! grep -rqs 'deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+    sudo_ tee /etc/apt/sources.list.d/project-src.sources >/dev/null <<'SRC'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+  fi
+  sudo_ apt-get -o DPkg::Lock::Timeout=300 update -qq
+  DEBIAN_FRONTEND=noninteractive sudo_ apt-get -o DPkg::Lock::Timeout=300 install -y -qq "${missing[@]}"
+fi
+
+if ! locale -a 2>/dev/null | grep -qi '^zh_CN.utf8$'; then
+  sudo_ sed -i 's/^# *zh_CN.UTF-8 UTF-8/zh_CN.UTF-8 UTF-8/' /etc/locale.gen
+  grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' | sudo_ tee -a /etc/locale.gen >/dev/null
+  sudo_ locale-gen >/dev/null
+fi
