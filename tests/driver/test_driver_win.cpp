@@ -1,0 +1,355 @@
+// The Win32 test driver: program start and exit, window lookup by polling,
+// message boxes, input and window texts. See test_driver.h for the contract.
+#include "test_driver.h"
+
+#include <cstring>
+#include <utility>
+
+namespace testdriver {
+
+namespace {
+
+// How long a WM_GETTEXT sent to another process may take before the driver
+// gives up on a hung window.
+constexpr UINT kSendTimeoutMs = 5000;
+constexpr DWORD kKillWaitMs = 5000;
+// Longer captions and class names than this never match.
+constexpr int kMaxCompareChars = 1024;
+
+// Milliseconds since start, wrap-safe for runs shorter than 49 days.
+DWORD ElapsedSince(DWORD start) { return GetTickCount() - start; }
+
+// Collects windows from EnumWindows/EnumChildWindows. The callback catches
+// everything itself: no exception may cross into the system's enumerator.
+struct WindowList {
+  std::vector<HWND> windows;
+  bool failed = false;
+};
+
+BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM param) {
+  auto* list = reinterpret_cast<WindowList*>(param);
+  try {
+    list->windows.push_back(hwnd);
+    return TRUE;
+  } catch (...) {
+    list->failed = true;
+    return FALSE;
+  }
+}
+
+std::vector<HWND> TopLevelWindows() {
+  WindowList list;
+  EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&list));
+  return std::move(list.windows);
+}
+
+bool ClassIs(HWND hwnd, const char* className) {
+  char name[kMaxCompareChars];
+  if (GetClassNameA(hwnd, name, sizeof name) == 0) return false;
+  return lstrcmpiA(name, className) == 0;
+}
+
+// GetWindowTextA does not send WM_GETTEXT to windows of other processes; it
+// reads the caption Windows keeps, so a hung target cannot block the search.
+bool CaptionIs(HWND hwnd, const char* caption) {
+  char text[kMaxCompareChars];
+  text[0] = '\0';
+  int length = GetWindowTextA(hwnd, text, sizeof text);
+  if (length >= static_cast<int>(sizeof text) - 1) return false;
+  return std::strcmp(text, caption) == 0;
+}
+
+bool TopWindowMatches(HWND hwnd, DWORD processId, const char* caption,
+                      const char* className) {
+  if (!IsWindowVisible(hwnd)) return false;
+  if (processId != 0) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    if (owner != processId) return false;
+  }
+  if (className != nullptr && !ClassIs(hwnd, className)) return false;
+  return caption == nullptr || CaptionIs(hwnd, caption);
+}
+
+HWND FindTopWindowWhile(DWORD processId, HANDLE process, const char* caption,
+                        const char* className, DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    for (HWND hwnd : TopLevelWindows()) {
+      if (TopWindowMatches(hwnd, processId, caption, className)) return hwnd;
+    }
+    if (process != nullptr && WaitForSingleObject(process, 0) == WAIT_OBJECT_0)
+      return nullptr;
+    if (ElapsedSince(start) >= timeoutMs) return nullptr;
+    Sleep(kPollIntervalMs);
+  }
+}
+
+LPARAM PointParam(int x, int y) {
+  return MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y));
+}
+
+}  // namespace
+
+const char kDialogClass[] = "#32770";
+
+void AppendQuotedArgument(std::string* commandLine,
+                          const std::string& argument) {
+  if (!commandLine->empty()) commandLine->push_back(' ');
+  if (!argument.empty() &&
+      argument.find_first_of(" \t\n\v\"") == std::string::npos) {
+    commandLine->append(argument);
+    return;
+  }
+  commandLine->push_back('"');
+  size_t backslashes = 0;
+  for (size_t i = 0; i < argument.size(); ++i) {
+    unsigned char byte = static_cast<unsigned char>(argument[i]);
+    if (byte >= 0x80 && i + 1 < argument.size()) {
+      commandLine->append(argument, i, 2);
+      ++i;
+      backslashes = 0;
+    } else if (byte == '\\') {
+      commandLine->push_back('\\');
+      ++backslashes;
+    } else if (byte == '"') {
+      // Each backslash before a quote must be doubled, and the quote escaped.
+      commandLine->append(backslashes + 1, '\\');
+      commandLine->push_back('"');
+      backslashes = 0;
+    } else {
+      commandLine->push_back(static_cast<char>(byte));
+      backslashes = 0;
+    }
+  }
+  // Backslashes before the closing quote are doubled so it stays a quote.
+  commandLine->append(backslashes, '\\');
+  commandLine->push_back('"');
+}
+
+Process StartProgram(const std::string& commandLine,
+                     const std::string& workingDir, DWORD* lastError) {
+  Process result;
+  // CreateProcessA may write into the command line, so it gets a copy.
+  std::vector<char> mutableLine(commandLine.begin(), commandLine.end());
+  mutableLine.push_back('\0');
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  BOOL ok = CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, FALSE,
+                           0, nullptr,
+                           workingDir.empty() ? nullptr : workingDir.c_str(),
+                           &startup, &info);
+  DWORD error = ok ? ERROR_SUCCESS : GetLastError();
+  if (lastError != nullptr) *lastError = error;
+  if (!ok) return result;
+  result.process.Reset(info.hProcess);
+  result.thread.Reset(info.hThread);
+  result.processId = info.dwProcessId;
+  result.threadId = info.dwThreadId;
+  return result;
+}
+
+WaitResult WaitForExit(const Process& process, DWORD timeoutMs,
+                       DWORD* exitCode) {
+  if (!process.IsStarted()) return WaitResult::kFailed;
+  DWORD wait = WaitForSingleObject(process.process.Get(), timeoutMs);
+  if (wait == WAIT_TIMEOUT) return WaitResult::kTimedOut;
+  if (wait != WAIT_OBJECT_0) return WaitResult::kFailed;
+  DWORD code = 0;
+  if (!GetExitCodeProcess(process.process.Get(), &code))
+    return WaitResult::kFailed;
+  if (exitCode != nullptr) *exitCode = code;
+  return WaitResult::kExited;
+}
+
+bool Kill(const Process& process, UINT exitCode) {
+  if (!process.IsStarted()) return false;
+  HANDLE handle = process.process.Get();
+  if (WaitForSingleObject(handle, 0) == WAIT_OBJECT_0) return true;
+  // TerminateProcess fails when the process ended in the meantime; the wait
+  // below tells the two cases apart.
+  TerminateProcess(handle, exitCode);
+  return WaitForSingleObject(handle, kKillWaitMs) == WAIT_OBJECT_0;
+}
+
+HWND FindTopWindow(DWORD processId, const char* caption, const char* className,
+                   DWORD timeoutMs) {
+  return FindTopWindowWhile(processId, nullptr, caption, className, timeoutMs);
+}
+
+HWND FindTopWindow(const Process& process, const char* caption,
+                   const char* className, DWORD timeoutMs) {
+  if (!process.IsStarted()) return nullptr;
+  return FindTopWindowWhile(process.processId, process.process.Get(), caption,
+                            className, timeoutMs);
+}
+
+HWND FindMessageBox(DWORD processId, const char* caption, DWORD timeoutMs) {
+  return FindTopWindow(processId, caption, kDialogClass, timeoutMs);
+}
+
+HWND FindMessageBox(const Process& process, const char* caption,
+                    DWORD timeoutMs) {
+  return FindTopWindow(process, caption, kDialogClass, timeoutMs);
+}
+
+std::string ReadMessageBoxText(HWND box) {
+  if (!IsWindow(box) || !ClassIs(box, kDialogClass)) return std::string();
+  HWND text = GetDlgItem(box, kMessageBoxTextId);
+  if (text == nullptr) return std::string();
+  return GetTextOf(text);
+}
+
+std::vector<ButtonInfo> ListButtons(HWND window) {
+  std::vector<ButtonInfo> buttons;
+  WindowList list;
+  if (!IsWindow(window)) return buttons;
+  EnumChildWindows(window, CollectWindow, reinterpret_cast<LPARAM>(&list));
+  for (HWND child : list.windows) {
+    // Direct children only: a message box's buttons are its own children.
+    if (GetParent(child) != window) continue;
+    if (!IsWindowVisible(child) || !ClassIs(child, "Button")) continue;
+    ButtonInfo info;
+    info.hwnd = child;
+    info.id = GetDlgCtrlID(child);
+    info.text = GetTextOf(child);
+    buttons.push_back(std::move(info));
+  }
+  return buttons;
+}
+
+bool PressButton(HWND window, int buttonId) {
+  if (!IsWindow(window)) return false;
+  HWND button = GetDlgItem(window, buttonId);
+  if (button == nullptr) return false;
+  return PostMessageA(button, BM_CLICK, 0, 0) != FALSE;
+}
+
+bool RequestClose(HWND window) {
+  return PostMessageA(window, WM_CLOSE, 0, 0) != FALSE;
+}
+
+bool WaitUntilGone(HWND window, DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  while (IsWindow(window)) {
+    if (ElapsedSince(start) >= timeoutMs) return false;
+    Sleep(kPollIntervalMs);
+  }
+  return true;
+}
+
+bool ClickAt(HWND window, int x, int y) {
+  LPARAM point = PointParam(x, y);
+  return PostMessageA(window, WM_MOUSEMOVE, 0, point) &&
+         PostMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, point) &&
+         PostMessageA(window, WM_LBUTTONUP, 0, point);
+}
+
+bool ClickAtReal(HWND window, int x, int y) {
+  if (!IsWindow(window)) return false;
+  // Only a foreground window is sure to be on top of the point; Windows may
+  // refuse the switch to another process's window, hence best effort.
+  SetForegroundWindow(GetAncestor(window, GA_ROOT));
+  POINT point = {x, y};
+  if (!ClientToScreen(window, &point)) return false;
+  if (!SetCursorPos(point.x, point.y)) return false;
+  INPUT inputs[2] = {};
+  inputs[0].type = INPUT_MOUSE;
+  inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  inputs[1].type = INPUT_MOUSE;
+  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  return SendInput(2, inputs, sizeof(INPUT)) == 2;
+}
+
+bool PressKey(HWND window, UINT virtualKey) {
+  UINT scanCode = MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC);
+  // lParam: repeat count 1 and the scan code; a release also sets the
+  // previous-state and transition bits.
+  LPARAM down = 1 | (static_cast<LPARAM>(scanCode & 0xFF) << 16);
+  LPARAM up = down | (LPARAM{1} << 30) | static_cast<LPARAM>(1u << 31);
+  return PostMessageA(window, WM_KEYDOWN, virtualKey, down) &&
+         PostMessageA(window, WM_KEYUP, virtualKey, up);
+}
+
+bool WindowRectOf(HWND window, RECT* rect) {
+  return IsWindow(window) && GetWindowRect(window, rect);
+}
+
+bool ClientRectOf(HWND window, RECT* rect) {
+  return IsWindow(window) && GetClientRect(window, rect);
+}
+
+bool IsWindowShown(HWND window) {
+  return IsWindow(window) && IsWindowVisible(window);
+}
+
+std::vector<HWND> ListDescendants(HWND parent) {
+  WindowList list;
+  if (IsWindow(parent))
+    EnumChildWindows(parent, CollectWindow, reinterpret_cast<LPARAM>(&list));
+  return std::move(list.windows);
+}
+
+HWND FindChildById(HWND parent, int id) {
+  for (HWND child : ListDescendants(parent)) {
+    if (GetDlgCtrlID(child) == id) return child;
+  }
+  return nullptr;
+}
+
+HWND FindChildByClass(HWND parent, const char* className, int index) {
+  for (HWND child : ListDescendants(parent)) {
+    if (ClassIs(child, className) && index-- == 0) return child;
+  }
+  return nullptr;
+}
+
+HWND FindChildByText(HWND parent, const char* text, const char* className) {
+  for (HWND child : ListDescendants(parent)) {
+    if (className != nullptr && !ClassIs(child, className)) continue;
+    if (GetTextOf(child) == text) return child;
+  }
+  return nullptr;
+}
+
+std::string ClassNameOf(HWND window) {
+  char name[kMaxCompareChars];
+  int length = GetClassNameA(window, name, sizeof name);
+  return std::string(name, length > 0 ? length : 0);
+}
+
+std::string GetTextOf(HWND window) {
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG,
+                           kSendTimeoutMs, &length))
+    return std::string();
+  // The length may be an overestimate for two-byte text; the copy's count
+  // is the real one.
+  std::vector<char> buffer(length + 1, '\0');
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutA(window, WM_GETTEXT, buffer.size(),
+                           reinterpret_cast<LPARAM>(buffer.data()),
+                           SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied))
+    return std::string();
+  if (copied >= buffer.size()) copied = buffer.size() - 1;
+  return std::string(buffer.data(), copied);
+}
+
+std::string AnsiToUtf8(const std::string& ansi) {
+  if (ansi.empty()) return std::string();
+  int size = static_cast<int>(ansi.size());
+  int wideLength = MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, nullptr, 0);
+  if (wideLength <= 0) return std::string();
+  std::wstring wide(wideLength, L'\0');
+  MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, &wide[0], wideLength);
+  int utf8Length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength,
+                                       nullptr, 0, nullptr, nullptr);
+  if (utf8Length <= 0) return std::string();
+  std::string utf8(utf8Length, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, &utf8[0],
+                      utf8Length, nullptr, nullptr);
+  return utf8;
+}
+
+}  // namespace testdriver
