@@ -51,6 +51,18 @@ using LibraryNotifyFn = intptr_t (*)(int code, intptr_t a1, intptr_t a2);
 
 struct UnitTypeDescriptor;  // defined with window loading
 
+// An event raised through kFsRaiseEvent. The frame fills hasResult and
+// result: hasResult is 1 when the handler returned a value.
+struct EventRecord {
+  uint32_t windowId;
+  uint32_t unitId;  // 0 or kWindowSelfUnit: the window itself
+  int32_t eventNumber;
+  int32_t argCount;  // 0..5
+  int32_t args[5];
+  int32_t hasResult;
+  int32_t result;
+};
+
 struct LibraryInfo {
   const char* name;
   LibraryNotifyFn notify;  // may be null
