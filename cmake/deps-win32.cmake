@@ -53,7 +53,6 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/_deps/googletest EXCLUD
 # Host tools (form compiler, payload packer, archive checker) are built with
 # the host compiler in their own tree and run by this build.
 set(HOST_TOOLS_DIR ${CMAKE_BINARY_DIR}/host-tools)
-if(EXISTS ${CMAKE_SOURCE_DIR}/tools/CMakeLists.txt)
 ExternalProject_Add(host_tools
   SOURCE_DIR ${CMAKE_SOURCE_DIR}/tools
   BINARY_DIR ${HOST_TOOLS_DIR}
@@ -61,4 +60,3 @@ ExternalProject_Add(host_tools
              -DCMAKE_C_COMPILER:FILEPATH=gcc -DCMAKE_CXX_COMPILER:FILEPATH=g++
   INSTALL_COMMAND ""
   BUILD_ALWAYS ON)
-endif()

@@ -18,7 +18,5 @@ include(cmake/sources.cmake)
 add_library(core STATIC ${CORE_SOURCES})
 target_link_libraries(core PUBLIC project_options)
 
+add_subdirectory(tools ${CMAKE_BINARY_DIR}/tools)
 add_subdirectory(tests/native)
-if(EXISTS ${CMAKE_SOURCE_DIR}/tools/CMakeLists.txt)
-  add_subdirectory(tools ${CMAKE_BINARY_DIR}/tools)
-endif()

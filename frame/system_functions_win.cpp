@@ -2,8 +2,6 @@
 // entry that starts the program.
 #include <windows.h>
 
-#include <cstdio>
-
 #include "frame/blocks.h"
 #include "frame/message_text.h"
 #include "frame/program_frame_win.h"
@@ -31,21 +29,10 @@ void SysWriteUnitProperty(uint32_t windowId, uint32_t unitId, int property, int 
   FormsWriteProperty(windowId, unitId, property, member, low, high);
 }
 
-// Byte counts arrive as 32-bit integers; a negative count cannot be allocated
-// and is reported like any failed allocation.
-void* SysAllocateBlock(int32_t n) {
-  if (n < 0) {
-    char text[64];
-    std::snprintf(text, sizeof text, "分配 %d 字节内存失败!", n);
-    FrameFatal(0, text);
-  }
-  return AllocateBlock(static_cast<size_t>(n));
-}
-
-void* SysReallocateBlock(void* p, int32_t n) {
-  if (n < 0) SysAllocateBlock(n);
-  return ReallocateBlock(p, static_cast<size_t>(n));
-}
+// Byte counts arrive as 32-bit integers; a negative count becomes a size no
+// heap can give, so it ends in the allocation error with that count.
+void* SysAllocateBlock(int32_t n) { return AllocateBlock(static_cast<uint32_t>(n)); }
+void* SysReallocateBlock(void* p, int32_t n) { return ReallocateBlock(p, static_cast<uint32_t>(n)); }
 
 void SysFreeBlock(void* p) { FreeBlock(p); }
 void SysExitProgram(int code) { FrameExitProgram(code); }
@@ -116,12 +103,3 @@ intptr_t FrameService(int code, intptr_t a1, intptr_t a2, intptr_t a3) {
   }
 }
 
-// Process entry: the frame's instance start runs the program entry; a result
-// of 0 leads to the instance end, which shuts the runtime down and ends the
-// process with the code carried by the quit message.
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  Frame();
-  int result = ProgramEntry();
-  int code = result == 0 ? Frame().quitCode : result;
-  FrameExitProgram(code);
-}

@@ -20,7 +20,11 @@ inline void InstallNativeBlockPlatform() {
   p.alloc = [](size_t n) { return std::malloc(n); };
   p.realloc = [](void* q, size_t n) { return std::realloc(q, n); };
   p.free = [](void* q) { std::free(q); };
+#ifdef _WIN32
+  p.size = [](const void* q) { return _msize(const_cast<void*>(q)); };
+#else
   p.size = [](const void* q) { return malloc_usable_size(const_cast<void*>(q)); };
+#endif
   p.fatal = [](int code, const char* message) { throw FatalError(code, message ? message : ""); };
   SetBlockPlatform(p);
 }

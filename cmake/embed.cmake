@@ -1,0 +1,25 @@
+# setup_embed_constants(TARGET NAME FILE [NAME FILE ...])
+# Embeds each FILE byte for byte as a read-only byte array (32-bit dimension
+# count 1, 32-bit length, the bytes) named NAME, all inside one contiguous
+# range [gConstantStart, gConstantEnd) that the frame treats as constant data.
+# Declare them in C++ as: extern "C" const uint8_t NAME[];
+function(setup_embed_constants target)
+  set(asm ${CMAKE_CURRENT_BINARY_DIR}/${target}_constants.S)
+  set(body "\t.section .rdata$zconst,\"dr\"\n\t.balign 4\n\t.globl _gConstantStart\n_gConstantStart:\n")
+  set(files)
+  set(args ${ARGN})
+  set(i 0)
+  list(LENGTH args n)
+  while(i LESS n)
+    list(GET args ${i} name)
+    math(EXPR j "${i} + 1")
+    list(GET args ${j} file)
+    string(APPEND body "\t.balign 4\n\t.globl _${name}\n_${name}:\n\t.long 1\n\t.long ${name}_end - ${name}_data\n${name}_data:\n\t.incbin \"${file}\"\n${name}_end:\n")
+    list(APPEND files ${file})
+    math(EXPR i "${i} + 2")
+  endwhile()
+  string(APPEND body "\t.balign 4\n\t.globl _gConstantEnd\n_gConstantEnd:\n")
+  file(GENERATE OUTPUT ${asm} CONTENT "${body}")
+  target_sources(${target} PRIVATE ${asm})
+  set_source_files_properties(${asm} PROPERTIES OBJECT_DEPENDS "${files}" GENERATED TRUE)
+endfunction()

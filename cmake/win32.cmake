@@ -1,0 +1,37 @@
+# Cross build: setup.exe, the test programs and the Wine-run tests.
+enable_language(ASM RC)
+include(cmake/deps-win32.cmake)
+include(cmake/embed.cmake)
+include(GoogleTest)
+
+# Size matters for an installer stub: sections that nothing references are
+# dropped, and everything is linked statically so that only Windows' own
+# DLLs are imported.
+target_compile_options(project_options INTERFACE -ffunction-sections -fdata-sections)
+target_link_options(project_options INTERFACE -static -Wl,--gc-sections
+  $<$<CONFIG:MinSizeRel,Release>:-s>)
+
+include(cmake/sources.cmake)
+add_library(core STATIC ${CORE_SOURCES})
+target_link_libraries(core PUBLIC project_options)
+
+set(FRAME_WIN_SOURCES
+  frame/program_frame_win.cpp
+  frame/system_functions_win.cpp
+  frame/dll_commands_win.cpp
+  frame/core_commands_win.cpp
+  frame/forms_win.cpp
+)
+add_library(frame_win STATIC ${FRAME_WIN_SOURCES})
+target_link_libraries(frame_win PUBLIC core ole32 oleaut32 uuid)
+# The process entry of programs built on the frame (tests use their own main).
+add_library(frame_entry OBJECT frame/process_entry_win.cpp)
+target_link_libraries(frame_entry PUBLIC frame_win)
+
+# The Wine wrapper every Windows test runs under.
+configure_file(cmake/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh @ONLY
+  FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)
+
+add_subdirectory(installer)
+add_subdirectory(tests/win32)

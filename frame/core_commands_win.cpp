@@ -1,0 +1,113 @@
+#include "frame/core_commands.h"
+
+#include <windows.h>
+
+#include "frame/blocks.h"
+#include "frame/message_text.h"
+#include "frame/program_frame_win.h"
+
+namespace {
+
+const char* TextArg(const ArgValue* args, int count, int index) {
+  if (!IsGiven(args, count, index) || !args[index].text) return "";
+  return args[index].text;
+}
+
+// Window states of the run modes 1..6.
+const WORD kShowByMode[] = {SW_HIDE, SW_SHOWNORMAL, SW_SHOWMINIMIZED, SW_SHOWMAXIMIZED,
+                            SW_SHOWNOACTIVATE, SW_MINIMIZE};
+
+}  // namespace
+
+void CmdShowMessageBox(ArgValue* result, int argCount, const ArgValue* args) {
+  char buffer[kMessageTextSize];
+  ArgValue message = argCount > 0 ? args[0] : ArgValue{};
+  const char* text = FormatMessageValue(message, buffer);
+  uint32_t flags = IsGiven(args, argCount, 1) ? args[1].u32 : 0;
+  const char* caption = IsGiven(args, argCount, 2) ? TextArg(args, argCount, 2)
+                                                   : kDefaultMessageCaption;
+  int pressed = MessageBoxA(nullptr, text, caption, MessageBoxStyle(flags));
+  result->i32 = MapMessageBoxButton(pressed);
+  result->tag = kTagInt;
+}
+
+void CmdRunProgram(ArgValue* result, int argCount, const ArgValue* args) {
+  result->tag = kTagBool;
+  result->i32 = 0;
+  bool wait = IsGiven(args, argCount, 1) && args[1].i32 != 0;
+  int mode = IsGiven(args, argCount, 2) ? args[2].i32 : 2;
+  if (mode < 1) mode = 1;
+  if (mode > 6) mode = 6;
+  const char* folder = TextArg(args, argCount, 3);
+
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESHOWWINDOW;
+  si.wShowWindow = kShowByMode[mode - 1];
+  PROCESS_INFORMATION pi = {};
+  // CreateProcessA may write into the command line, so hand it a copy.
+  const char* line = TextArg(args, argCount, 0);
+  char* commandLine = static_cast<char*>(AllocateBlock(lstrlenA(line) + 1));
+  lstrcpyA(commandLine, line);
+  BOOL created = CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr,
+                                folder[0] ? folder : nullptr, &si, &pi);
+  FreeBlock(commandLine);
+  if (!created) return;
+  if (wait)
+    WaitForSingleObject(pi.hProcess, INFINITE);
+  else
+    WaitForInputIdle(pi.hProcess, 1000);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  result->i32 = 1;
+}
+
+void CmdRemoveFile(ArgValue* result, int argCount, const ArgValue* args) {
+  result->tag = kTagBool;
+  result->i32 = DeleteFileA(TextArg(args, argCount, 0)) ? 1 : 0;
+}
+
+void CmdWriteBytesToFile(ArgValue* result, int argCount, const ArgValue* args) {
+  result->tag = kTagBool;
+  result->i32 = 0;
+  const char* path = TextArg(args, argCount, 0);
+  if (!path[0]) return;
+  // Windows refuses to truncate a read-only file; say so before opening,
+  // since a file system that ignores the attribute (Wine run as root) would
+  // otherwise replace it.
+  DWORD attributes = GetFileAttributesA(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return;
+  HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  bool ok = true;
+  for (int i = 1; i < argCount && ok; ++i) {
+    if (args[i].tag == kTagNone) continue;
+    const uint8_t* data = nullptr;
+    uint32_t len = 0;
+    if (!ViewByteArray(args[i].ptr, &data, &len)) {
+      ok = false;  // not a byte array: nothing sensible can be written
+      break;
+    }
+    while (len > 0) {
+      DWORD written = 0;
+      if (!WriteFile(file, data, len, &written, nullptr) || written == 0) {
+        ok = false;
+        break;
+      }
+      data += written;
+      len -= written;
+    }
+  }
+  CloseHandle(file);
+  result->i32 = ok ? 1 : 0;
+}
+
+void CmdGetUnitWindowHandle(ArgValue* result, int argCount, const ArgValue* args) {
+  const UnitRef* unit = argCount > 0 ? static_cast<const UnitRef*>(args[0].ptr) : nullptr;
+  UnitRef ref = unit ? *unit : UnitRef{0, 0};
+  HWND hwnd = reinterpret_cast<HWND>(
+      FrameService(kFsRequireUnitObject, ref.windowId, ref.unitId, 0));
+  result->u32 = reinterpret_cast<uint32_t>(hwnd);
+  result->tag = kTagInt;
+}
