@@ -25,7 +25,7 @@ set(FRAME_WIN_SOURCES
 add_library(frame_win STATIC ${FRAME_WIN_SOURCES})
 target_link_libraries(frame_win PUBLIC core ole32 oleaut32 uuid)
 # The process entry of programs built on the frame (tests use their own main).
-add_library(frame_entry OBJECT frame/process_entry_win.cpp)
+add_library(frame_entry OBJECT frame/process_entry_win.cpp frame/terminate_win.cpp)
 target_link_libraries(frame_entry PUBLIC frame_win)
 
 # The Wine wrapper every Windows test runs under.
