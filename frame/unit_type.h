@@ -15,8 +15,9 @@
 // keeps a hidden window for its timer messages). The frame destroys units by
 // destroying their windows; a unit frees what it owns when its window gets
 // WM_NCDESTROY. The frame watches each unit window for its own needs (the
-// unit's cursor, forgetting the window when it goes), so a unit does not have
-// to report its destruction.
+// unit's cursor, forgetting the window when it goes) by subclassing it right
+// after create returns, so a unit does not have to report its destruction; a
+// unit that subclasses its own window does so inside create.
 #pragma once
 
 #include <cstddef>
@@ -45,6 +46,10 @@ struct UnitCreateParams {
   int32_t left, top, width, height;  // relative to the parent's client area
   uint32_t windowId;     // the window the unit belongs to, e.g. 0x52010001
   uint32_t unitId;       // the unit's own id (kWindowSelfUnit for the window)
+  // Re-creation after setProperty returned 1: the unit's old window, still
+  // alive (the frame destroys it after create returns). The unit takes its
+  // current state from there rather than from data. Null when loading.
+  void* previous;
 };
 
 // Creates the unit's window, hidden (the frame shows it later). Result: the
