@@ -1,0 +1,274 @@
+#include "payload/archive_reader_win.h"
+
+#include <climits>
+#include <cstring>
+#include <new>
+
+#include "payload/entry_rules.h"
+#include "unzip.h"
+
+// The unzip library reads the archive through these functions, which work on
+// the reader's file handle. The handle is opened by ArchiveReader::Open and
+// handed over as the "opaque" pointer; from then on the library owns it and
+// closes it through CloseHandleStream (also when it fails to open the
+// archive).
+struct ArchiveReaderIo {
+  using Stream = ArchiveReader::HandleStream;
+
+  static voidpf ZCALLBACK OpenHandleStream(voidpf opaque, const char*, int) {
+    Stream* stream = static_cast<Stream*>(opaque);
+    return stream->file == INVALID_HANDLE_VALUE ? nullptr : stream;
+  }
+
+  static uLong ZCALLBACK ReadHandleStream(voidpf, voidpf s, void* buf, uLong size) {
+    Stream* stream = static_cast<Stream*>(s);
+    DWORD got = 0;
+    if (!ReadFile(stream->file, buf, size, &got, nullptr)) return 0;
+    return got;
+  }
+
+  static uLong ZCALLBACK WriteHandleStream(voidpf, voidpf, const void*, uLong) {
+    return 0;  // the archive is read only
+  }
+
+  static long ZCALLBACK TellHandleStream(voidpf, voidpf s) {
+    Stream* stream = static_cast<Stream*>(s);
+    LARGE_INTEGER zero = {};
+    LARGE_INTEGER position = {};
+    if (!SetFilePointerEx(stream->file, zero, &position, FILE_CURRENT)) return -1;
+    if (position.QuadPart > LONG_MAX) return -1;
+    return static_cast<long>(position.QuadPart);
+  }
+
+  static long ZCALLBACK SeekHandleStream(voidpf, voidpf s, uLong offset, int origin) {
+    Stream* stream = static_cast<Stream*>(s);
+    DWORD method;
+    switch (origin) {
+      case ZLIB_FILEFUNC_SEEK_SET: method = FILE_BEGIN; break;
+      case ZLIB_FILEFUNC_SEEK_CUR: method = FILE_CURRENT; break;
+      case ZLIB_FILEFUNC_SEEK_END: method = FILE_END; break;
+      default: return -1;
+    }
+    LARGE_INTEGER distance;
+    distance.QuadPart = static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(stream->file, distance, nullptr, method) ? 0 : -1;
+  }
+
+  static int ZCALLBACK CloseHandleStream(voidpf, voidpf s) {
+    Stream* stream = static_cast<Stream*>(s);
+    if (stream->file != INVALID_HANDLE_VALUE) CloseHandle(stream->file);
+    stream->file = INVALID_HANDLE_VALUE;
+    return 0;
+  }
+
+  static int ZCALLBACK TestHandleStream(voidpf, voidpf) { return 0; }
+};
+
+namespace {
+
+unzFile AsUnz(void* zip) { return static_cast<unzFile>(zip); }
+
+FILETIME ToFileTime(bool present, uint64_t value) {
+  FILETIME t = {};
+  if (present) {
+    t.dwLowDateTime = static_cast<DWORD>(value);
+    t.dwHighDateTime = static_cast<DWORD>(value >> 32);
+  }
+  return t;
+}
+
+const FILETIME* TimeOrNull(const FILETIME& t) {
+  return (t.dwLowDateTime == 0 && t.dwHighDateTime == 0) ? nullptr : &t;
+}
+
+// Largest local extra field a header can declare (a 16-bit length).
+constexpr size_t kMaxExtraField = 0xFFFF;
+
+}  // namespace
+
+std::unique_ptr<ArchiveReader> ArchiveReader::Open(const char* path, uint32_t* code) {
+  if (code) *code = kReaderOpenFailed;
+  if (!path) return nullptr;
+  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
+
+  std::unique_ptr<ArchiveReader> reader(new (std::nothrow) ArchiveReader());
+  if (!reader) {
+    CloseHandle(file);
+    return nullptr;
+  }
+  reader->stream_.file = file;
+  LARGE_INTEGER size = {};
+  if (GetFileSizeEx(file, &size)) reader->fileSize_ = static_cast<uint64_t>(size.QuadPart);
+
+  zlib_filefunc_def io = {};
+  io.zopen_file = ArchiveReaderIo::OpenHandleStream;
+  io.zread_file = ArchiveReaderIo::ReadHandleStream;
+  io.zwrite_file = ArchiveReaderIo::WriteHandleStream;
+  io.ztell_file = ArchiveReaderIo::TellHandleStream;
+  io.zseek_file = ArchiveReaderIo::SeekHandleStream;
+  io.zclose_file = ArchiveReaderIo::CloseHandleStream;
+  io.zerror_file = ArchiveReaderIo::TestHandleStream;
+  io.opaque = &reader->stream_;
+  reader->zip_ = unzOpen2(path, &io);
+  // Without a directory the library has normally closed the handle already;
+  // close it here when it has not.
+  if (!reader->zip_) ArchiveReaderIo::CloseHandleStream(nullptr, &reader->stream_);
+  if (code) *code = kReaderOk;
+  return reader;
+}
+
+ArchiveReader::~ArchiveReader() { Close(); }
+
+void ArchiveReader::Close() {
+  if (zip_) {
+    unzCloseCurrentFile(AsUnz(zip_));
+    unzClose(AsUnz(zip_));  // closes the file handle
+    zip_ = nullptr;
+  }
+  ArchiveReaderIo::CloseHandleStream(nullptr, &stream_);
+  haveSaved_ = false;
+  currentEntry_ = -1;
+}
+
+int32_t ArchiveReader::DeclaredEntryCount() const {
+  if (!zip_) return 0;
+  unz_global_info global = {};
+  if (unzGetGlobalInfo(AsUnz(zip_), &global) != UNZ_OK) return 0;
+  return global.number_entry > static_cast<uLong>(INT32_MAX)
+             ? INT32_MAX
+             : static_cast<int32_t>(global.number_entry);
+}
+
+// Moves the library's current entry to `index`: forward from the current
+// entry, or from the first entry when a lower index is asked for.
+bool ArchiveReader::PositionOn(int32_t index) {
+  unzFile zip = AsUnz(zip_);
+  if (currentEntry_ < 0 || index < currentEntry_) {
+    if (unzGoToFirstFile(zip) != UNZ_OK) {
+      currentEntry_ = -1;
+      return false;
+    }
+    currentEntry_ = 0;
+  }
+  while (currentEntry_ < index) {
+    if (unzGoToNextFile(zip) != UNZ_OK) {
+      currentEntry_ = -1;
+      return false;
+    }
+    ++currentEntry_;
+  }
+  return true;
+}
+
+uint32_t ArchiveReader::EntryInfo(int32_t index, ZipEntryInfo* out) {
+  if (!zip_ || !out) return kReaderBadArgument;
+  int32_t count = DeclaredEntryCount();
+  if (index < -1 || index >= count) return kReaderBadArgument;
+  unzFile zip = AsUnz(zip_);
+  unzCloseCurrentFile(zip);
+  if (index == -1) {
+    *out = ZipEntryInfo{};
+    out->index = count;
+    return kReaderOk;
+  }
+  if (haveSaved_ && saved_.index == index) {
+    *out = saved_;
+    return kReaderOk;
+  }
+  if (!PositionOn(index)) return kReaderBadLocalHeader;
+
+  ZipEntryInfo record = {};
+  unz_file_info central = {};
+  if (unzGetCurrentFileInfo(zip, &central, record.name, sizeof record.name, nullptr, 0,
+                            nullptr, 0) != UNZ_OK)
+    return kReaderBadLocalHeader;
+  record.name[sizeof record.name - 1] = '\0';  // the library leaves a full buffer unterminated
+  // Only stored and deflate are handled; the library would hand out other
+  // methods' compressed bytes as if they were the file.
+  if (central.compression_method != 0 && central.compression_method != Z_DEFLATED)
+    return kReaderBadLocalHeader;
+
+  // Opening the entry's data checks the local header against the central
+  // record and locates the local extra field.
+  if (unzOpenCurrentFile(zip) != UNZ_OK) return kReaderBadLocalHeader;
+  // The data starts after the local name and extra field; a header whose
+  // name or extra field would end past the file is corrupt.
+  if (unzGetCurrentFileZStreamPos64(zip) > fileSize_) {
+    unzCloseCurrentFile(zip);
+    return kReaderBadLocalHeader;
+  }
+  int extraLength = unzGetLocalExtrafield(zip, nullptr, 0);
+  if (extraLength < 0 || static_cast<size_t>(extraLength) > kMaxExtraField) {
+    unzCloseCurrentFile(zip);
+    return kReaderExtraFieldError;
+  }
+  if (extraLength > 0 &&
+      unzGetLocalExtrafield(zip, extra_, static_cast<unsigned>(extraLength)) != extraLength) {
+    unzCloseCurrentFile(zip);
+    return kReaderExtraFieldError;
+  }
+  unzCloseCurrentFile(zip);
+
+  record.index = index;
+  record.nameLength = static_cast<uint32_t>(central.size_filename);
+  record.attributes = DeriveAttributes(static_cast<uint32_t>(central.external_fa));
+  EntryTimes times = DeriveEntryTimes(static_cast<uint16_t>(central.dosDate >> 16),
+                                      static_cast<uint16_t>(central.dosDate & 0xFFFF), extra_,
+                                      static_cast<size_t>(extraLength));
+  record.creationTime = ToFileTime(times.hasCreation, times.creation);
+  record.lastAccessTime = ToFileTime(times.hasLastAccess, times.lastAccess);
+  record.lastWriteTime = ToFileTime(times.hasLastWrite, times.lastWrite);
+  record.compressedSize = static_cast<uint32_t>(central.compressed_size);
+  record.uncompressedSize = static_cast<uint32_t>(central.uncompressed_size);
+
+  saved_ = record;
+  haveSaved_ = true;
+  *out = record;
+  return kReaderOk;
+}
+
+uint32_t ArchiveReader::ExtractToFile(int32_t index, const char* path) {
+  if (!zip_ || !path) return kReaderBadArgument;
+  unzFile zip = AsUnz(zip_);
+  unzCloseCurrentFile(zip);
+  if (index < 0 || index >= DeclaredEntryCount()) return kReaderBadArgument;
+  ZipEntryInfo info;
+  uint32_t code = EntryInfo(index, &info);
+  if (code != kReaderOk) return code;
+  // A saved record may have been returned without moving the library.
+  if (!PositionOn(index)) return kReaderBadLocalHeader;
+
+  HANDLE target = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, info.attributes,
+                              nullptr);
+  if (target == INVALID_HANDLE_VALUE) return kReaderOpenFailed;
+
+  bool error = unzOpenCurrentFile(zip) != UNZ_OK;
+  uint64_t written = 0;
+  while (!error) {
+    int got = unzReadCurrentFile(zip, piece_, kPieceSize);
+    if (got < 0) {
+      error = true;
+      break;
+    }
+    if (got == 0) break;
+    DWORD put = 0;
+    if (!WriteFile(target, piece_, static_cast<DWORD>(got), &put, nullptr) ||
+        put != static_cast<DWORD>(got)) {
+      error = true;
+      break;
+    }
+    written += put;
+  }
+  // The library checks the CRC-32 only when the whole declared size was
+  // inflated, so a stream that ends early is caught by the byte count.
+  int closeResult = unzCloseCurrentFile(zip);
+  if (!error && (closeResult != UNZ_OK || written != info.uncompressedSize)) error = true;
+
+  if (!error && GetFileType(target) == FILE_TYPE_DISK)
+    SetFileTime(target, TimeOrNull(info.creationTime), TimeOrNull(info.lastAccessTime),
+                TimeOrNull(info.lastWriteTime));
+  CloseHandle(target);
+  return error ? kReaderDataError : kReaderOk;
+}

@@ -1,0 +1,112 @@
+// ArchiveReader: the layer between the ZIP unit and the unzip library. It
+// describes an archive entry in Windows terms (ZipEntryInfo) and writes one
+// entry to a file. The archive is read through a Win32 file handle held open
+// for reading, with read sharing only, from Open to Close: while a reader is
+// open, another open of the archive for writing, or its deletion, fails.
+//
+// Windows only. Not thread-safe: one reader belongs to one Extract call.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+
+// Result codes of the reader's operations.
+constexpr uint32_t kReaderOk = 0x00000000;
+constexpr uint32_t kReaderOpenFailed = 0x00000200;     // archive or target file not opened/created
+constexpr uint32_t kReaderDataError = 0x00000400;      // reading, inflating, checking or writing entry data
+constexpr uint32_t kReaderBadLocalHeader = 0x00000700; // corrupt local header or unsupported method
+constexpr uint32_t kReaderExtraFieldError = 0x00000800;  // the local extra field could not be read whole
+constexpr uint32_t kReaderBadArgument = 0x00010000;    // no archive, or index out of range
+
+// Size of the name field, terminating NUL included.
+constexpr size_t kEntryNameBufferSize = 260;
+
+// One entry as the reader describes it.
+struct ZipEntryInfo {
+  int32_t index;  // from 0, in central-directory order
+  // The stored name (GBK, "/" separators), NUL-terminated. A stored name of
+  // kEntryNameBufferSize bytes or more is cut to 259 bytes; nameLength tells.
+  char name[kEntryNameBufferSize];
+  uint32_t nameLength;  // the stored name's full length in bytes
+  uint32_t attributes;  // Windows file attributes derived from the external attributes
+  // FILETIMEs from the central DOS date and time (taken as UTC), each replaced
+  // by the time a "UT" block of the local extra field carries. A time that
+  // cannot be derived (invalid DOS date, no "UT" value) is zero and is left
+  // alone when the file is written.
+  FILETIME lastAccessTime;
+  FILETIME creationTime;
+  FILETIME lastWriteTime;
+  uint32_t compressedSize;    // from the central record
+  uint32_t uncompressedSize;  // from the central record
+};
+
+class ArchiveReader {
+ public:
+  // open: opens the archive with CreateFileA (GENERIC_READ, FILE_SHARE_READ,
+  // OPEN_EXISTING) and reads its central directory. Returns null and sets
+  // *code (when given) to kReaderOpenFailed when the file cannot be opened.
+  // When the file opens but holds no readable directory, a reader is still
+  // returned, HasDirectory() is false and every EntryInfo call fails with
+  // kReaderBadArgument. The caller owns the reader; destroying it closes it.
+  static std::unique_ptr<ArchiveReader> Open(const char* path, uint32_t* code = nullptr);
+
+  ~ArchiveReader();
+  ArchiveReader(const ArchiveReader&) = delete;
+  ArchiveReader& operator=(const ArchiveReader&) = delete;
+
+  bool HasDirectory() const { return zip_ != nullptr; }
+  // Number of entries the directory declares (0 without a directory).
+  int32_t DeclaredEntryCount() const;
+
+  // entryInfo: fills *out for entry `index`.
+  //   kReaderOk              *out filled. Index -1 fills in only the number of
+  //                          entries, in out->index, everything else zero.
+  //   kReaderBadArgument     no directory, index below -1 or not below the
+  //                          number of entries
+  //   kReaderBadLocalHeader  the central record or the local header cannot be
+  //                          read or disagrees with the central record (sizes,
+  //                          CRC, method, name length), the name or extra field
+  //                          runs past the end of the file, or the method is
+  //                          neither stored (0) nor deflate (8)
+  //   kReaderExtraFieldError the local extra field could not be read whole
+  // The record of the last successful call is kept and returned again for the
+  // same index without touching the file.
+  uint32_t EntryInfo(int32_t index, ZipEntryInfo* out);
+
+  // extractToFile: writes entry `index` to `path` (CreateFileA, GENERIC_WRITE,
+  // no sharing, CREATE_ALWAYS, the entry's attributes). Creates no folders.
+  //   kReaderOk              written; its times set when the target is a disk file
+  //   kReaderOpenFailed      the target could not be created; nothing written
+  //   kReaderDataError       a read, inflate or write error, fewer bytes than
+  //                          the entry's size, or a CRC-32 mismatch; the partly
+  //                          written file stays on disk
+  //   and every error code of EntryInfo for the index.
+  uint32_t ExtractToFile(int32_t index, const char* path);
+
+  // close: closes any open entry data and the archive with its file handle.
+  // Later calls fail with kReaderBadArgument. Safe to call twice.
+  void Close();
+
+ private:
+  ArchiveReader() = default;
+  bool PositionOn(int32_t index);
+  uint32_t ReadLocalExtraField(uint8_t** field, uint32_t* length);
+
+  struct HandleStream {
+    HANDLE file = INVALID_HANDLE_VALUE;
+  };
+
+  HandleStream stream_;
+  void* zip_ = nullptr;      // unzFile
+  uint64_t fileSize_ = 0;
+  int32_t currentEntry_ = -1;  // the unzip library's current entry, -1 unknown
+  bool haveSaved_ = false;
+  ZipEntryInfo saved_ = {};
+  static constexpr size_t kPieceSize = 16384;
+  uint8_t piece_[kPieceSize];        // entry data is copied through this
+  uint8_t extra_[0xFFFF];            // the local extra field of the entry asked for
+
+  friend struct ArchiveReaderIo;
+};

@@ -1,0 +1,52 @@
+// The extraction engine behind the ZIP unit's Extract command: unpacks every
+// entry of a ZIP file into a folder, in archive order, replacing existing
+// files, and reports progress per entry. Needs no window; the unit wraps it
+// and turns the progress reports into ExtractProgress events.
+//
+// Windows only. Runs entirely on the calling thread; paths are GBK texts.
+#pragma once
+
+#include <cstdint>
+
+// Progress routine: called with the percentage (0..100) after each entry and
+// once at the end. Returning false asks the extraction to stop after the entry
+// just handled; the value returned for the closing report is not used.
+using ExtractProgressFn = bool (*)(void* context, int32_t percent);
+
+// Results of ExtractArchive.
+constexpr int kExtractSucceeded = 1;  // every entry extracted, or a stop was asked for
+constexpr int kExtractFailed = 0;
+constexpr int kExtractMissing = -1;   // an argument is null, or nothing exists at archivePath
+
+// Extracts archivePath into folder (an absolute path; it need not exist and
+// need not end in "\"). progress may be null.
+//
+// Before anything is extracted the archive must pass three checks: its first
+// 32 bytes begin with a local header that names its entry, its directory can
+// be read, and every entry name is safe (CheckEntryName: no rooted, drive,
+// "..", device or stream names, none longer than 259 bytes). A refused name
+// fails the whole archive and nothing is written into the folder.
+//
+// Entries whose local header is corrupt end the archive before them (entries
+// after it are not extracted, the result is still 1). Folder entries are
+// created with their parents; file entries are written with extractToFile and
+// end with normal attributes (a read-only file left at the path is replaced).
+// A file entry whose folder does not exist fails.
+//
+// Progress: one report per entry (index * 100 / count) and then a closing
+// report of 100, made while the archive is still open (it cannot be deleted
+// from inside that report). A failure before the count of entries is known
+// reports 0 once; a later failure reports 100 once. A null argument reports
+// nothing. After a stop request there is no closing report.
+//
+// Returns kExtractSucceeded, kExtractFailed or kExtractMissing. Files written
+// before a failure, and a partly written file, stay on disk.
+int ExtractArchive(const char* archivePath, const char* folder, ExtractProgressFn progress,
+                   void* context);
+
+// Creates path and every missing parent, walking its characters from the
+// root: each prefix ending in "\" (a character start: the second byte of a
+// two-byte GBK character is never a separator) that does not exist is
+// created with CreateDirectoryA. Returns false at the first failure; the
+// folders created before it stay.
+bool CreateFolderWithParents(const char* path);

@@ -1,0 +1,499 @@
+// The extraction engine and the ZIP unit's Extract command on real files
+// under Wine. The unit tests create windows: run them with a display (Xvfb).
+#include "payload/zip_extract_win.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+
+#include "payload/zip_unit_win.h"
+#include "tests/win32/zip_test_support.h"
+
+namespace {
+
+using namespace ziptest;
+
+// Records the percentages reported; answers false at event number stopAt and
+// runs onEvent (when set) inside each report.
+struct Recorder {
+  std::vector<int> percents;
+  int stopAt = -1;
+  std::function<void(int percent)> onEvent;
+
+  static bool Report(void* context, int32_t percent) {
+    auto* self = static_cast<Recorder*>(context);
+    self->percents.push_back(percent);
+    if (self->onEvent) self->onEvent(percent);
+    return static_cast<int>(self->percents.size()) - 1 != self->stopAt;
+  }
+};
+
+// A file without READONLY, HIDDEN or SYSTEM. (Wine reports ARCHIVE for every
+// file whose attributes were set to NORMAL, so that bit is not looked at.)
+bool HasNormalAttributes(const std::string& path) {
+  DWORD a = GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES &&
+         (a & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+               FILE_ATTRIBUTE_DIRECTORY)) == 0;
+}
+
+std::string WriteArchive(const ScratchFolder& scratch, const std::vector<Entry>& entries) {
+  std::string path = scratch / "tool.zip";
+  EXPECT_TRUE(WriteBytes(path, BuildArchive(entries).bytes));
+  return path;
+}
+
+int RunExtract(const std::string& archive, const std::string& folder, Recorder* recorder) {
+  return ExtractArchive(archive.c_str(), folder.c_str(), Recorder::Report, recorder);
+}
+
+std::vector<Entry> SixEntries() {
+  Entry hidden = FileEntry("bin/setup.dat", "hidden system read-only", 0);
+  hidden.externalAttributes = 0x27;
+  Entry unix = FileEntry("share/a.ini", "[a]\r\nb=1\r\n");
+  unix.externalAttributes = kUnixRegularFile;
+  unix.versionMadeBy = 0x0314;
+  return {FileEntry("readme.txt", "read me", 0), FolderEntry("share/"), unix,
+          FolderEntry("bin/"), FileEntry("bin/产品.exe", LargeText(50000)), hidden};
+}
+
+TEST(ExtractArchiveTest, SixEntriesReportEachEntryThenHundred) {
+  ScratchFolder scratch;
+  std::string archive = WriteArchive(scratch, SixEntries());
+  std::string target = scratch / "new\\产品";
+  Recorder recorder;
+  EXPECT_EQ(RunExtract(archive, target, &recorder), kExtractSucceeded);
+  EXPECT_EQ(recorder.percents, (std::vector<int>{0, 16, 33, 50, 66, 83, 100}));
+
+  EXPECT_EQ(ReadBytes(target + "\\readme.txt"), "read me");
+  EXPECT_EQ(ReadBytes(target + "\\share\\a.ini"), "[a]\r\nb=1\r\n");
+  EXPECT_EQ(ReadBytes(target + "\\bin\\产品.exe"), LargeText(50000));
+  for (const char* file : {"readme.txt", "share\\a.ini", "bin\\产品.exe", "bin\\setup.dat"}) {
+    std::string path = target + "\\" + file;
+    EXPECT_TRUE(HasNormalAttributes(path)) << file;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    ASSERT_TRUE(GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) << file;
+    EXPECT_EQ(FileTimeValue(data.ftLastWriteTime), ExpectedDosTimeAsUtc()) << file;
+  }
+}
+
+TEST(ExtractArchiveTest, SecondRunOverwritesReadOnlyFilesAndKeepsExistingFolders) {
+  ScratchFolder scratch;
+  std::string archive = WriteArchive(scratch, SixEntries());
+  std::string target = scratch / "t";
+  ASSERT_TRUE(CreateDirectoryA(target.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryA((target + "\\share").c_str(), nullptr));
+  std::string old = target + "\\readme.txt";
+  ASSERT_TRUE(WriteBytes(old, "an older, longer text"));
+  ASSERT_TRUE(SetFileAttributesA(old.c_str(), FILE_ATTRIBUTE_READONLY));
+  for (int run = 0; run < 2; ++run) {
+    Recorder recorder;
+    EXPECT_EQ(RunExtract(archive, target, &recorder), kExtractSucceeded) << run;
+    EXPECT_EQ(recorder.percents.size(), 7u);
+  }
+  EXPECT_EQ(ReadBytes(old), "read me");
+  EXPECT_TRUE(HasNormalAttributes(old));
+}
+
+TEST(ExtractArchiveTest, AbsentArgumentsReportNothing) {
+  Recorder recorder;
+  EXPECT_EQ(ExtractArchive(nullptr, "C:\\x", Recorder::Report, &recorder), kExtractMissing);
+  EXPECT_EQ(ExtractArchive("C:\\x.zip", nullptr, Recorder::Report, &recorder), kExtractMissing);
+  EXPECT_TRUE(recorder.percents.empty());
+}
+
+// One row per way an extraction fails: the result, the reports and what the
+// folder holds afterwards.
+struct FailureRow {
+  const char* what;
+  // Writes the archive and anything else the row needs; returns the target.
+  std::function<std::string(const ScratchFolder&, std::string* archive)> setUp;
+  int result;
+  std::vector<int> percents;
+  std::function<void(const ScratchFolder&, const std::string& target)> check;
+};
+
+std::vector<FailureRow> FailureRows() {
+  auto afterFirstFile = [](std::vector<Entry> tail) {
+    std::vector<Entry> entries = {FileEntry("a.txt", "first")};
+    entries.insert(entries.end(), tail.begin(), tail.end());
+    return entries;
+  };
+  auto firstStays = [](const ScratchFolder&, const std::string& target) {
+    EXPECT_EQ(ReadBytes(target + "\\a.txt"), "first");
+  };
+  auto emptyTarget = [](const ScratchFolder&, const std::string& target) {
+    EXPECT_TRUE(IsFolder(target));
+    EXPECT_TRUE(ListFolder(target).empty());
+  };
+  return {
+      {"nothing at the archive path",
+       [](const ScratchFolder& s, std::string* archive) {
+         *archive = s / "none.zip";
+         return s / "t";
+       },
+       kExtractMissing, {0},
+       [](const ScratchFolder&, const std::string& target) { EXPECT_FALSE(IsFolder(target)); }},
+      {"target folder cannot be created",
+       [](const ScratchFolder& s, std::string* archive) {
+         *archive = WriteArchive(s, {FileEntry("a.txt", "first")});
+         return s / "made\\bad|name\\t";
+       },
+       kExtractFailed, {0},
+       [](const ScratchFolder& s, const std::string&) {
+         EXPECT_TRUE(IsFolder(s / "made"));
+         EXPECT_TRUE(ListFolder(s / "made").empty());
+       }},
+      {"shorter than 32 bytes",
+       [](const ScratchFolder& s, std::string* archive) {
+         *archive = s / "tool.zip";
+         WriteBytes(*archive, BuildArchive({FileEntry("a", "")}).bytes.substr(0, 31));
+         return s / "t";
+       },
+       kExtractFailed, {0}, emptyTarget},
+      {"no entries: begins with the end record",
+       [](const ScratchFolder& s, std::string* archive) {
+         *archive = s / "tool.zip";
+         std::string bytes = BuildArchive({}).bytes;
+         PutLe16(bytes, 20, 10);  // a comment makes it 32 bytes long
+         WriteBytes(*archive, bytes + "0123456789");
+         return s / "t";
+       },
+       kExtractFailed, {0}, emptyTarget},
+      {"no readable directory",
+       [](const ScratchFolder& s, std::string* archive) {
+         *archive = s / "tool.zip";
+         Archive a = BuildArchive({FileEntry("a.txt", "first")});
+         WriteBytes(*archive, a.bytes.substr(0, a.central[0]));
+         return s / "t";
+       },
+       kExtractFailed, {0}, emptyTarget},
+      {"folder entry cannot be created",
+       [=](const ScratchFolder& s, std::string* archive) {
+         // A component longer than any file system allows.
+         *archive = WriteArchive(s, afterFirstFile({FolderEntry(std::string(256, 'd') + "/")}));
+         return s / "t";
+       },
+       kExtractFailed, {0, 100}, firstStays},
+      {"file entry without its folder",
+       [=](const ScratchFolder& s, std::string* archive) {
+         *archive = WriteArchive(s, afterFirstFile({FileEntry("sub/b.txt", "second")}));
+         return s / "t";
+       },
+       kExtractFailed, {0, 100},
+       [=](const ScratchFolder& s, const std::string& target) {
+         firstStays(s, target);
+         EXPECT_FALSE(IsFolder(target + "\\sub"));
+       }},
+      {"inflate error inside a file entry",
+       [=](const ScratchFolder& s, std::string* archive) {
+         Archive a = BuildArchive(afterFirstFile({FileEntry("b.txt", LargeText(40000))}));
+         a.bytes[a.data[1]] = 0x07;  // an invalid block type
+         *archive = s / "tool.zip";
+         WriteBytes(*archive, a.bytes);
+         return s / "t";
+       },
+       kExtractFailed, {0, 100},
+       [=](const ScratchFolder& s, const std::string& target) {
+         firstStays(s, target);
+         EXPECT_TRUE(IsFile(target + "\\b.txt")) << "the partly written file stays";
+       }},
+      {"CRC-32 mismatch",
+       [=](const ScratchFolder& s, std::string* archive) {
+         Archive a = BuildArchive(afterFirstFile({FileEntry("b.txt", "second")}));
+         a.bytes[a.local[1] + kLocalCrc] ^= 1;
+         a.bytes[a.central[1] + kCentralCrc] ^= 1;
+         *archive = s / "tool.zip";
+         WriteBytes(*archive, a.bytes);
+         return s / "t";
+       },
+       kExtractFailed, {0, 100}, firstStays},
+      {"corrupt local header ends the archive before it",
+       [=](const ScratchFolder& s, std::string* archive) {
+         Archive a = BuildArchive(
+             afterFirstFile({FileEntry("b.txt", "second"), FileEntry("c.txt", "third")}));
+         a.bytes[a.local[2] + 3] = 5;
+         *archive = s / "tool.zip";
+         WriteBytes(*archive, a.bytes);
+         return s / "t";
+       },
+       kExtractSucceeded, {0, 50, 100},
+       [=](const ScratchFolder& s, const std::string& target) {
+         firstStays(s, target);
+         EXPECT_EQ(ReadBytes(target + "\\b.txt"), "second");
+         EXPECT_FALSE(IsFile(target + "\\c.txt"));
+       }},
+  };
+}
+
+TEST(ExtractArchiveTest, Failures) {
+  for (const FailureRow& row : FailureRows()) {
+    SCOPED_TRACE(row.what);
+    ScratchFolder scratch;
+    std::string archive;
+    std::string target = row.setUp(scratch, &archive);
+    Recorder recorder;
+    EXPECT_EQ(RunExtract(archive, target, &recorder), row.result);
+    EXPECT_EQ(recorder.percents, row.percents);
+    row.check(scratch, target);
+  }
+}
+
+TEST(ExtractArchiveTest, UnsafeNamesFailTheWholeArchiveBeforeAnythingIsWritten) {
+  const char* names[] = {"../evil.txt",  "..\\evil.txt", "/evil.txt",  "\\evil.txt",
+                         "C:/evil.txt",  "a/../../evil.txt", "a:stream", "CON",
+                         "sub/aux.txt",  "bad|name",     "..",          "a/.. /evil.txt"};
+  for (const char* name : names) {
+    SCOPED_TRACE(name);
+    ScratchFolder scratch;
+    std::string archive = WriteArchive(scratch, {FileEntry("fine.txt", "fine"),
+                                                 FolderEntry("sub/"), FileEntry(name, "evil")});
+    std::string root = scratch / "root";
+    std::string target = root + "\\t";
+    ASSERT_TRUE(CreateDirectoryA(root.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(target.c_str(), nullptr));
+    Recorder recorder;
+    EXPECT_EQ(RunExtract(archive, target, &recorder), kExtractFailed);
+    EXPECT_EQ(recorder.percents, (std::vector<int>{0}));
+    EXPECT_TRUE(ListFolder(target).empty());
+    EXPECT_EQ(ListFolder(root), (std::vector<std::string>{"t"}));
+    std::vector<std::string> top = ListFolder(scratch.Path());
+    std::sort(top.begin(), top.end());
+    EXPECT_EQ(top, (std::vector<std::string>{"root", "tool.zip"}));
+  }
+}
+
+TEST(ExtractArchiveTest, HandlerAnsweringFalseStopsAfterFirstEntry) {
+  ScratchFolder scratch;
+  std::string archive = WriteArchive(
+      scratch, {FileEntry("a.txt", "1"), FileEntry("b.txt", "2"), FileEntry("c.txt", "3")});
+  Recorder recorder;
+  recorder.stopAt = 0;
+  EXPECT_EQ(RunExtract(archive, scratch / "t", &recorder), kExtractSucceeded);
+  EXPECT_EQ(recorder.percents, (std::vector<int>{0}));
+  EXPECT_EQ(ListFolder(scratch / "t"), (std::vector<std::string>{"a.txt"}));
+  EXPECT_TRUE(DeleteFileA(archive.c_str())) << "the archive is closed after a stop";
+}
+
+TEST(ExtractArchiveTest, TargetHeldOpenWithoutWriteSharingFails) {
+  ScratchFolder scratch;
+  std::string archive = WriteArchive(
+      scratch, {FileEntry("a.txt", "1"), FileEntry("b.txt", "2"), FileEntry("c.txt", "3")});
+  std::string target = scratch / "t";
+  ASSERT_TRUE(CreateDirectoryA(target.c_str(), nullptr));
+  ASSERT_TRUE(WriteBytes(target + "\\b.txt", "running"));
+  HANDLE held = CreateFileA((target + "\\b.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  Recorder recorder;
+  EXPECT_EQ(RunExtract(archive, target, &recorder), kExtractFailed);
+  CloseHandle(held);
+  EXPECT_EQ(recorder.percents, (std::vector<int>{0, 100}));
+  EXPECT_EQ(ReadBytes(target + "\\a.txt"), "1");
+  EXPECT_EQ(ReadBytes(target + "\\b.txt"), "running");
+  EXPECT_FALSE(IsFile(target + "\\c.txt"));
+}
+
+TEST(ExtractArchiveTest, TargetFolderSpellings) {
+  // With or without a trailing "\", and ending in a GBK character whose
+  // second byte is 0x5C: the entries land inside the folder each time.
+  struct Spelling {
+    std::string given;
+    std::string folder;
+  };
+  const Spelling spellings[] = {{"plain", "plain"},
+                                {"trailing\\", "trailing"},
+                                {"目录\x81\x5C", "目录\x81\x5C"}};
+  for (const Spelling& spelling : spellings) {
+    SCOPED_TRACE(spelling.given);
+    ScratchFolder scratch;
+    std::string archive = WriteArchive(scratch, {FolderEntry("share/"),
+                                                 FileEntry("share/a.ini", "ini"),
+                                                 FileEntry("b.txt", "b")});
+    Recorder recorder;
+    ASSERT_EQ(RunExtract(archive, scratch / spelling.given, &recorder), kExtractSucceeded);
+    std::string folder = scratch / spelling.folder;
+    EXPECT_EQ(ReadBytes(folder + "\\share\\a.ini"), "ini");
+    std::vector<std::string> inside = ListFolder(folder);
+    std::sort(inside.begin(), inside.end());
+    EXPECT_EQ(inside, (std::vector<std::string>{"b.txt", "share"}));
+    EXPECT_EQ(ListFolder(scratch.Path()).size(), 2u) << "only the archive and the folder";
+  }
+}
+
+TEST(ExtractArchiveTest, ArchiveCannotBeDeletedDuringTheClosingReport) {
+  ScratchFolder scratch;
+  std::string archive = WriteArchive(scratch, {FileEntry("a.txt", "1")});
+  Recorder recorder;
+  int deleteTries = 0;
+  recorder.onEvent = [&](int percent) {
+    if (percent != 100) return;
+    ++deleteTries;
+    EXPECT_FALSE(DeleteFileA(archive.c_str()));
+  };
+  EXPECT_EQ(RunExtract(archive, scratch / "t", &recorder), kExtractSucceeded);
+  EXPECT_EQ(deleteTries, 1);
+  EXPECT_TRUE(DeleteFileA(archive.c_str()));
+}
+
+// --- The ZIP unit: Extract through a FrameService test double. ---
+
+struct FakeFrame {
+  HWND unitWindow = nullptr;
+  std::vector<EventRecord> events;
+  std::vector<UnitRef> destroyed;
+  std::vector<UnitRef> lookups;
+  int answerZeroAt = -1;  // the handler returns 0 at this event
+  bool deliver = true;
+};
+FakeFrame* gFake = nullptr;
+
+intptr_t FakeFrameService(int code, intptr_t a1, intptr_t a2, intptr_t) {
+  switch (code) {
+    case kFsRequireUnitObject:
+      gFake->lookups.push_back({static_cast<uint32_t>(a1), static_cast<uint32_t>(a2)});
+      return reinterpret_cast<intptr_t>(gFake->unitWindow);
+    case kFsRaiseEvent: {
+      auto* record = reinterpret_cast<EventRecord*>(a1);
+      gFake->events.push_back(*record);
+      if (!gFake->deliver) return 0;
+      if (static_cast<int>(gFake->events.size()) - 1 == gFake->answerZeroAt) {
+        record->hasResult = 1;
+        record->result = 0;
+      }
+      return 1;
+    }
+    case kFsUnitDestroyed:
+      gFake->destroyed.push_back({static_cast<uint32_t>(a1), static_cast<uint32_t>(a2)});
+      return 0;
+    default:
+      return 0;
+  }
+}
+
+constexpr uint32_t kWindowId = 0x52010001;
+constexpr uint32_t kUnitId = 0x16010019;
+
+class ZipUnitTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    gFake = &fake_;
+    ASSERT_EQ(ZipLibraryNotify(kNotifyFrameEntry, reinterpret_cast<intptr_t>(&FakeFrameService), 0),
+              0);
+    parent_ = CreateWindowExA(0, "STATIC", "parent", WS_OVERLAPPEDWINDOW, 0, 0, 250, 400, nullptr,
+                              nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(parent_, nullptr);
+    fake_.unitWindow = CreateZipUnitWindow(parent_, 0, 0x19, 0, 0, 32, 32, kWindowId, kUnitId);
+    ASSERT_NE(fake_.unitWindow, nullptr);
+  }
+  void TearDown() override {
+    if (parent_) DestroyWindow(parent_);
+    ZipLibraryNotify(kNotifyFrameEntry, 0, 0);
+    gFake = nullptr;
+  }
+
+  ArgValue CallExtract(int argCount, const std::string& archive, const std::string& folder) {
+    ArgValue args[3] = {};
+    UnitRef unit = {kWindowId, kUnitId};
+    std::memcpy(args[0].raw, &unit, sizeof unit);
+    args[0].tag = kTagZipUnit;
+    args[1] = MakeText(archive.c_str());
+    args[2] = MakeText(folder.c_str());
+    ArgValue result = {};
+    Extract(&result, argCount, args);
+    return result;
+  }
+
+  std::vector<int> Percents() const {
+    std::vector<int> p;
+    for (const EventRecord& e : fake_.events) p.push_back(e.args[0]);
+    return p;
+  }
+
+  FakeFrame fake_;
+  HWND parent_ = nullptr;
+};
+
+TEST_F(ZipUnitTest, NotificationsAreAnswered) {
+  EXPECT_EQ(ZipLibraryNotify(kNotifyProgramEnd, 0, 0), 0);
+  for (int code : {0, 2, 5, 7}) EXPECT_EQ(ZipLibraryNotify(code, 0, 0), -1) << code;
+}
+
+TEST_F(ZipUnitTest, WindowCarriesStylesAndReportsItsDestruction) {
+  HWND w = CreateZipUnitWindow(parent_, WS_VISIBLE, 0x21, 5, 6, 20, 10, kWindowId, 0x16010021);
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(w, GWL_STYLE)) & (WS_VISIBLE | kZipUnitStyle),
+            static_cast<DWORD>(WS_VISIBLE | kZipUnitStyle));
+  EXPECT_EQ(GetClassLongA(w, GCL_STYLE) & CS_DBLCLKS, static_cast<DWORD>(CS_DBLCLKS));
+  EXPECT_EQ(GetDlgCtrlID(w), 0x21);
+  EXPECT_EQ(GetParent(w), parent_);
+  DestroyWindow(w);
+  ASSERT_EQ(fake_.destroyed.size(), 1u);
+  EXPECT_EQ(fake_.destroyed[0].windowId, kWindowId);
+  EXPECT_EQ(fake_.destroyed[0].unitId, 0x16010021u);
+}
+
+TEST_F(ZipUnitTest, ExtractRaisesExtractProgressWithTheUnitsIds) {
+  ScratchFolder scratch;
+  std::string archive = WriteArchive(scratch, {FileEntry("a.txt", "1"), FileEntry("b.txt", "2")});
+  ArgValue result = CallExtract(3, archive, scratch / "t");
+  EXPECT_EQ(result.tag, kTagInt);
+  EXPECT_EQ(result.i32, 1);
+  ASSERT_EQ(fake_.lookups.size(), 1u);
+  EXPECT_EQ(fake_.lookups[0].windowId, kWindowId);
+  EXPECT_EQ(fake_.lookups[0].unitId, kUnitId);
+  EXPECT_EQ(Percents(), (std::vector<int>{0, 50, 100}));
+  for (const EventRecord& e : fake_.events) {
+    EXPECT_EQ(e.windowId, kWindowId);
+    EXPECT_EQ(e.unitId, kUnitId);
+    EXPECT_EQ(e.eventNumber, kEventExtractProgress);
+    EXPECT_EQ(e.argCount, 1);
+  }
+}
+
+TEST_F(ZipUnitTest, HandlerReturningZeroStops) {
+  ScratchFolder scratch;
+  std::string archive = WriteArchive(scratch, {FileEntry("a.txt", "1"), FileEntry("b.txt", "2")});
+  fake_.answerZeroAt = 0;
+  EXPECT_EQ(CallExtract(3, archive, scratch / "t").i32, 1);
+  EXPECT_EQ(Percents(), (std::vector<int>{0}));
+  EXPECT_FALSE(IsFile(scratch / "t\\b.txt"));
+}
+
+TEST_F(ZipUnitTest, UndeliveredEventsOrADestroyedWindowDoNotStop) {
+  ScratchFolder scratch;
+  std::string archive = WriteArchive(scratch, {FileEntry("a.txt", "1"), FileEntry("b.txt", "2")});
+  fake_.deliver = false;
+  fake_.answerZeroAt = 0;
+  EXPECT_EQ(CallExtract(3, archive, scratch / "t").i32, 1);
+  EXPECT_EQ(Percents(), (std::vector<int>{0, 50, 100}));
+
+  fake_.events.clear();
+  DestroyWindow(fake_.unitWindow);
+  EXPECT_EQ(CallExtract(3, archive, scratch / "t2").i32, 1);
+  EXPECT_TRUE(fake_.events.empty());
+  EXPECT_EQ(ReadBytes(scratch / "t2\\b.txt"), "2");
+}
+
+TEST_F(ZipUnitTest, AbsentArgumentsGiveMinusOne) {
+  ScratchFolder scratch;
+  std::string archive = WriteArchive(scratch, {FileEntry("a.txt", "1")});
+  EXPECT_EQ(CallExtract(2, archive, scratch / "t").i32, -1);
+  EXPECT_EQ(CallExtract(0, archive, scratch / "t").i32, -1);
+  EXPECT_TRUE(fake_.events.empty());
+  EXPECT_EQ(CallExtract(3, "", scratch / "t").i32, -1) << "an empty path names nothing";
+  EXPECT_EQ(Percents(), (std::vector<int>{0}));
+}
+
+TEST_F(ZipUnitTest, WithoutTheFrameEntryNoEventIsRaised) {
+  ScratchFolder scratch;
+  std::string archive = WriteArchive(scratch, {FileEntry("a.txt", "1")});
+  ZipLibraryNotify(kNotifyFrameEntry, 0, 0);
+  EXPECT_EQ(CallExtract(3, archive, scratch / "t").i32, 1);
+  EXPECT_TRUE(fake_.lookups.empty());
+  EXPECT_TRUE(fake_.events.empty());
+}
+
+}  // namespace
