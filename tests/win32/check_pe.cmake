@@ -1,5 +1,8 @@
 # Checks the shape of setup.exe: a PE32 GUI program that imports only DLLs
 # Windows loads from its KnownDLLs list, and carries an asInvoker manifest.
+# objdump's words are translated under a Chinese locale; read them in English.
+set(ENV{LC_ALL} C)
+set(ENV{LANGUAGE} C)
 execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE dump ERROR_VARIABLE err RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "objdump failed on ${EXE}")
