@@ -28,6 +28,15 @@ target_link_libraries(frame_win PUBLIC core ole32 oleaut32 uuid)
 add_library(frame_entry OBJECT frame/process_entry_win.cpp frame/terminate_win.cpp)
 target_link_libraries(frame_entry PUBLIC frame_win)
 
+# Archive reading and extraction, the ZIP unit and worker threads.
+add_library(payload_win STATIC
+  payload/archive_reader_win.cpp
+  payload/zip_extract_win.cpp
+  payload/zip_unit_win.cpp
+  payload/threads_win.cpp
+)
+target_link_libraries(payload_win PUBLIC frame_win minizip)
+
 # The Wine wrapper every Windows test runs under.
 configure_file(cmake/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh @ONLY
   FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE)
