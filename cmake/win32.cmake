@@ -42,5 +42,9 @@ configure_file(cmake/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh @ONLY
   FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)
 
+# The demo product and the payload ZIP that setup.exe embeds (checked first).
+add_subdirectory(assets/demo)
+include(payload/payload_archive.cmake)
+
 add_subdirectory(installer)
 add_subdirectory(tests/win32)
