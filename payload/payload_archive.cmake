@@ -17,7 +17,7 @@ add_custom_command(OUTPUT ${payload_check_stamp}
   COMMAND ${CMAKE_COMMAND} -DZIP_CHECK=${HOST_TOOLS_DIR}/zip_check
           -DARCHIVE=${SETUP_PAYLOAD_ZIP_PATH} -DPRODUCT=${SETUP_PRODUCT_NAME}
           -DSTAMP=${payload_check_stamp} -P ${PAYLOAD_CHECK_SCRIPT}
-  DEPENDS ${SETUP_PAYLOAD_ZIP_PATH} ${PAYLOAD_CHECK_SCRIPT} host_tools
+  DEPENDS ${SETUP_PAYLOAD_ZIP_PATH} ${PAYLOAD_CHECK_SCRIPT} host_tools ${HOST_TOOLS_DIR}/zip_check
   COMMENT "Checking the payload ZIP ${SETUP_PAYLOAD_ZIP_PATH}"
   VERBATIM)
 add_custom_target(payload_check ALL DEPENDS ${payload_check_stamp})
