@@ -21,6 +21,10 @@ set(FRAME_WIN_SOURCES
   frame/dll_commands_win.cpp
   frame/core_commands_win.cpp
   frame/forms_win.cpp
+  frame/window_loader_win.cpp
+  frame/unit_properties_win.cpp
+  frame/window_unit_win.cpp
+  frame/input_events_win.cpp
 )
 add_library(frame_win STATIC ${FRAME_WIN_SOURCES})
 target_link_libraries(frame_win PUBLIC core ole32 oleaut32 uuid)

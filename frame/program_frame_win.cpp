@@ -10,6 +10,7 @@
 #include <string>
 
 #include "frame/blocks.h"
+#include "frame/forms_win.h"
 #include "frame/message_text.h"
 
 namespace {
@@ -207,6 +208,10 @@ void FrameRunMessageLoop() {
   if (!FormsHaveLiveWindow()) return;
   MSG msg;
   for (;;) {
+    // The queue is empty: idle calls until a handler stops asking for more.
+    DWORD idleStart = GetTickCount();
+    while (!PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE) && FormsIdle(GetTickCount() - idleStart)) {
+    }
     BOOL got = GetMessageA(&msg, nullptr, 0, 0);
     if (got == 0 || got == -1) break;
     if (FormsPreTranslate(&msg)) continue;

@@ -1,0 +1,333 @@
+// Loading a window from its template (LoadStartWindow), the watch the frame
+// keeps on every unit window (cursor, destruction), the reset of a template
+// when its window goes, and the re-creation of a control.
+#include <windows.h>
+
+#include "frame/forms_win.h"
+
+namespace {
+
+const char kLoadFailed[] = "载入启动窗口失败";
+
+// Private messages to the units: all units of the window now exist (to every
+// unit, then kMsgWindowComplete to the window), and loading is finishing.
+constexpr UINT kMsgUnitsCreated = 0x806F;
+constexpr UINT kMsgWindowComplete = 0x8004;
+constexpr UINT kMsgLoadFinishing = 0x8076;
+
+constexpr int kFirstControlId = 100;
+constexpr int kControlIdStep = 10;
+
+// Window properties of a watched unit window: the window procedure it had
+// and (form index << 16) | (unit index + 1).
+const char kPropOriginalProc[] = "FrameUnitProc";
+const char kPropUnitRef[] = "FrameUnitRef";
+
+bool UnitRefOfWindow(HWND hwnd, int* formIndex, int* unitIndex) {
+  uintptr_t ref = reinterpret_cast<uintptr_t>(GetPropA(hwnd, kPropUnitRef));
+  if (!ref) return false;
+  *formIndex = static_cast<int>(ref >> 16);
+  *unitIndex = static_cast<int>(ref & 0xFFFF) - 1;
+  std::vector<LiveForm>& forms = Forms().forms;
+  if (*formIndex >= static_cast<int>(forms.size())) return false;
+  const LiveForm& form = forms[static_cast<size_t>(*formIndex)];
+  return *unitIndex >= 0 && *unitIndex < static_cast<int>(form.live.size()) &&
+         form.live[static_cast<size_t>(*unitIndex)].hwnd == hwnd;
+}
+
+LRESULT CALLBACK UnitWatchProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  WNDPROC original = reinterpret_cast<WNDPROC>(GetPropA(hwnd, kPropOriginalProc));
+  if (!original) return DefWindowProcA(hwnd, msg, wParam, lParam);
+  int formIndex = 0, unitIndex = 0;
+  if (msg == WM_SETCURSOR && reinterpret_cast<HWND>(wParam) == hwnd && LOWORD(lParam) == HTCLIENT &&
+      UnitRefOfWindow(hwnd, &formIndex, &unitIndex)) {
+    HCURSOR cursor = Forms().forms[static_cast<size_t>(formIndex)].live[static_cast<size_t>(unitIndex)].cursor;
+    if (cursor) {
+      SetCursor(cursor);
+      return TRUE;
+    }
+  }
+  if (msg == WM_NCDESTROY) {
+    bool known = UnitRefOfWindow(hwnd, &formIndex, &unitIndex);
+    SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+    RemovePropA(hwnd, kPropOriginalProc);
+    RemovePropA(hwnd, kPropUnitRef);
+    LRESULT result = CallWindowProcA(original, hwnd, msg, wParam, lParam);
+    if (known) UnitWindowGone(Forms().forms[static_cast<size_t>(formIndex)], unitIndex);
+    return result;
+  }
+  return CallWindowProcA(original, hwnd, msg, wParam, lParam);
+}
+
+int FormIndexOf(const LiveForm& form) {
+  return static_cast<int>(&form - Forms().forms.data());
+}
+
+// Creates one unit through its type. Returns null when the type or its
+// create operation is missing or create gives no valid window.
+HWND CreateUnitWindow(LiveForm& form, int index, HWND parent, int controlId, HWND previous) {
+  const FormUnit& unit = form.tmpl.units[static_cast<size_t>(index)];
+  const UnitTypeDescriptor* type = UnitTypeOf(unit);
+  if (!type || !type->create) return nullptr;
+  UnitCreateParams params = {};
+  params.parent = parent;
+  params.data = unit.props.empty() ? nullptr : unit.props.data();
+  params.size = unit.props.size();
+  if ((unit.flags & kUnitDisabled) && !(type->flags & kUnitTypeHidden)) params.extraStyles |= WS_DISABLED;
+  if (unit.flags & kUnitTabStop) params.extraStyles |= WS_TABSTOP;
+  params.controlId = controlId;
+  params.left = unit.left;
+  params.top = unit.top;
+  params.width = unit.width;
+  params.height = unit.height;
+  params.windowId = form.tmpl.windowId;
+  params.unitId = index == 0 ? kWindowSelfUnit : unit.unitId;
+  params.previous = previous;
+  HWND hwnd = static_cast<HWND>(type->create(params));
+  if (!hwnd) return nullptr;
+  if (!IsWindow(hwnd)) return nullptr;
+  return hwnd;
+}
+
+bool UnitShownAtLoad(const FormUnit& unit) {
+  const UnitTypeDescriptor* type = UnitTypeOf(unit);
+  return (unit.flags & kUnitVisible) && type && !(type->flags & kUnitTypeHidden);
+}
+
+HWND ParentWindowOf(const LiveForm& form, const FormUnit& unit) {
+  int parent = unit.parentId == 0 ? 0 : FindUnitIndex(form, unit.parentId);
+  return parent < 0 ? nullptr : form.live[static_cast<size_t>(parent)].hwnd;
+}
+
+// Loading failed: everything created so far goes, and the fatal error.
+[[noreturn]] void FailLoading(LiveForm& form) {
+  HWND window = FormWindow(form);
+  if (window) DestroyWindow(window);
+  for (LiveUnit& live : form.live) {
+    if (live.hwnd && IsWindow(live.hwnd)) DestroyWindow(live.hwnd);
+  }
+  form.loading = false;
+  FrameFatal(0, kLoadFailed);
+}
+
+// Stacks the controls: within each parent, every control directly below the
+// previous control of that parent in form order, the first one at the top.
+void StackControls(LiveForm& form) {
+  const std::vector<FormUnit>& units = form.tmpl.units;
+  for (size_t i = 1; i < units.size(); ++i) {
+    HWND above = HWND_TOP;
+    for (size_t j = i - 1; j >= 1; --j) {
+      if (units[j].parentId == units[i].parentId) {
+        above = form.live[j].hwnd;
+        break;
+      }
+    }
+    SetWindowPos(form.live[i].hwnd, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
+}
+
+void SendToUnits(LiveForm& form, UINT msg) {
+  for (size_t i = form.live.size(); i-- > 0;) {
+    HWND hwnd = form.live[i].hwnd;
+    if (hwnd && IsWindow(hwnd)) SendMessageA(hwnd, msg, 0, 0);
+  }
+}
+
+// The unit holding the keyboard focus (the window or one of its controls),
+// or -1.
+int FocusedUnit(LiveForm& form) {
+  HWND focus = GetFocus();
+  LiveForm* owner = nullptr;
+  int index = -1;
+  if (!focus || !FindUnitAtOrAbove(focus, &owner, &index) || owner != &form) return -1;
+  return index;
+}
+
+bool WindowStillExists(const LiveForm& form, HWND window) {
+  return FormWindow(form) == window && IsWindow(window);
+}
+
+}  // namespace
+
+void WatchUnitWindow(HWND hwnd, int formIndex, int unitIndex) {
+  SetPropA(hwnd, kPropUnitRef,
+           reinterpret_cast<HANDLE>((static_cast<uintptr_t>(formIndex) << 16) |
+                                    static_cast<uintptr_t>(unitIndex + 1)));
+  LONG_PTR original = GetWindowLongPtrA(hwnd, GWLP_WNDPROC);
+  SetPropA(hwnd, kPropOriginalProc, reinterpret_cast<HANDLE>(original));
+  SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&UnitWatchProc));
+}
+
+bool FindUnitOfWindow(HWND hwnd, LiveForm** form, int* unitIndex) {
+  int formIndex = 0;
+  if (!hwnd || !UnitRefOfWindow(hwnd, &formIndex, unitIndex)) return false;
+  *form = &Forms().forms[static_cast<size_t>(formIndex)];
+  return true;
+}
+
+bool FindUnitAtOrAbove(HWND hwnd, LiveForm** form, int* unitIndex) {
+  for (HWND h = hwnd; h; h = (GetWindowLongA(h, GWL_STYLE) & WS_CHILD) ? GetParent(h) : nullptr) {
+    if (FindUnitOfWindow(h, form, unitIndex)) return true;
+  }
+  return false;
+}
+
+HCURSOR BuildUnitCursor(const std::vector<uint8_t>& cursorData) {
+  if (cursorData.size() < 4) return nullptr;
+  uint32_t id = static_cast<uint32_t>(cursorData[0]) | (static_cast<uint32_t>(cursorData[1]) << 8) |
+                (static_cast<uint32_t>(cursorData[2]) << 16) | (static_cast<uint32_t>(cursorData[3]) << 24);
+  if (id == 0 || id > 0xFFFF) return nullptr;
+  HCURSOR shared = LoadCursorA(nullptr, MAKEINTRESOURCEA(id));
+  // A private copy, so that the unit's cursor can be destroyed with it.
+  return shared ? CopyCursor(shared) : nullptr;
+}
+
+void UnitWindowGone(LiveForm& form, int unitIndex) {
+  LiveUnit& live = form.live[static_cast<size_t>(unitIndex)];
+  // A unit that also reports its own destruction is forgotten only once.
+  if (!live.hwnd) return;
+  if (live.cursor) DestroyCursor(live.cursor);
+  live.cursor = nullptr;
+  live.hwnd = nullptr;
+  if (unitIndex != 0) return;
+  // The window itself: its controls died with it. Changes made while it was
+  // open are dropped.
+  for (LiveUnit& unit : form.live) {
+    if (unit.cursor) DestroyCursor(unit.cursor);
+    unit = LiveUnit{};
+  }
+  form.tmpl = form.loadCopy;
+  form.loaded = false;
+  form.firstActivationSeen = false;
+  if (Frame().loopEntered && !Forms().released && !AnyFormHasLiveWindow()) PostQuitMessage(0);
+}
+
+void FormsLoadStartWindow(uint32_t windowId) {
+  LiveForm* found = FindLiveForm(windowId);
+  if (!found) FrameFatal(0, kLoadFailed);
+  LiveForm& form = *found;
+  HWND existing = FormWindow(form);
+  if (existing && IsWindow(existing)) {
+    if (IsIconic(existing))
+      ShowWindow(existing, SW_RESTORE);
+    else
+      SetForegroundWindow(existing);
+    return;
+  }
+  if (form.loading) return;  // a Created handler asked for its own window again
+
+  SuspendEvents();
+  form.loading = true;
+  form.loadCopy = form.tmpl;
+  int formIndex = FormIndexOf(form);
+  std::vector<FormUnit>& units = form.tmpl.units;
+
+  // The window first, then the controls from the last record to the first,
+  // all as children of the window for now.
+  HWND window = CreateUnitWindow(form, 0, nullptr, 0, nullptr);
+  if (!window) FailLoading(form);
+  form.live[0].hwnd = window;
+  WatchUnitWindow(window, formIndex, 0);
+  int controlId = kFirstControlId;
+  for (size_t i = units.size(); i-- > 1;) {
+    HWND hwnd = CreateUnitWindow(form, static_cast<int>(i), window, controlId, nullptr);
+    if (!hwnd) FailLoading(form);
+    form.live[i].hwnd = hwnd;
+    WatchUnitWindow(hwnd, formIndex, static_cast<int>(i));
+    controlId += kControlIdStep;
+  }
+
+  // Each control under its parent unit, at its stored place there.
+  for (size_t i = 1; i < units.size(); ++i) {
+    if (units[i].parentId == 0) continue;
+    HWND parent = ParentWindowOf(form, units[i]);
+    if (!parent) FailLoading(form);
+    SetParent(form.live[i].hwnd, parent);
+    SetWindowPos(form.live[i].hwnd, nullptr, units[i].left, units[i].top, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  StackControls(form);
+
+  for (size_t i = 0; i < units.size(); ++i) form.live[i].cursor = BuildUnitCursor(units[i].cursorData);
+
+  SendToUnits(form, kMsgUnitsCreated);
+  SendMessageA(window, kMsgWindowComplete, 0, 0);
+
+  for (size_t i = 1; i < units.size(); ++i)
+    ShowWindow(form.live[i].hwnd, UnitShownAtLoad(units[i]) ? SW_SHOWNA : SW_HIDE);
+
+  ResumeEvents();
+  form.loading = false;
+
+  // The window's own events, each only while the window still exists: a
+  // handler may destroy it.
+  const int32_t kLoadEvents[] = {0 /* Created */, 3 /* Moved */, 4 /* Resized */};
+  for (int32_t event : kLoadEvents) {
+    if (!WindowStillExists(form, window)) return;
+    RaiseUnitEvent(windowId, kWindowSelfUnit, event, nullptr, 0);
+  }
+  if (!WindowStillExists(form, window)) return;
+
+  if (units[0].flags & kUnitVisible) {
+    form.loaderShowing = true;
+    ShowWindow(window, WindowUnitShowCommand(window));
+    form.loaderShowing = false;
+    if (!WindowStillExists(form, window)) return;
+    int focused = FocusedUnit(form);
+    if (focused >= 0) {
+      uint32_t unitId = focused == 0 ? kWindowSelfUnit : units[static_cast<size_t>(focused)].unitId;
+      RaiseUnitEvent(windowId, unitId, -7 /* FocusReceived */, nullptr, 0);
+    }
+    if (!WindowStillExists(form, window)) return;
+  }
+
+  HWND focusBefore = GetFocus();
+  SendToUnits(form, kMsgLoadFinishing);
+  if (focusBefore && GetFocus() != focusBefore && IsWindow(focusBefore)) SetFocus(focusBefore);
+  if (WindowStillExists(form, window)) form.loaded = true;
+}
+
+bool RecreateControl(LiveForm& form, int unitIndex) {
+  if (unitIndex <= 0) return false;
+  size_t index = static_cast<size_t>(unitIndex);
+  HWND old = form.live[index].hwnd;
+  HWND window = FormWindow(form);
+  if (!old || !window) return false;
+  SuspendEvents();
+  HWND parent = GetParent(old);
+  RECT rect;
+  GetWindowRect(old, &rect);
+  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+  int controlId = GetDlgCtrlID(old);
+  bool visible = IsWindowVisible(old) != FALSE;
+
+  // Create as a child of the window, as loading does, then move under the
+  // real parent.
+  uint32_t unitId = form.tmpl.units[index].unitId;
+  HWND created = CreateUnitWindow(form, unitIndex, window, controlId, old);
+  if (!created) {
+    ResumeEvents();
+    return false;
+  }
+  if (parent != window) SetParent(created, parent);
+  SetWindowPos(created, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+
+  // The old window's child units move over to the new one before it goes.
+  for (size_t i = 1; i < form.live.size(); ++i) {
+    HWND child = form.live[i].hwnd;
+    if (child && i != index && form.tmpl.units[i].parentId == unitId && GetParent(child) == old)
+      SetParent(child, created);
+  }
+  // From here the unit is the new window: the old one's destruction no
+  // longer counts as the unit's (its cursor stays).
+  form.live[index].hwnd = created;
+  WatchUnitWindow(created, FormIndexOf(form), unitIndex);
+  StackControls(form);
+  DestroyWindow(old);
+  SendMessageA(created, kMsgUnitsCreated, 0, 0);
+  SendMessageA(created, kMsgLoadFinishing, 0, 0);
+  ShowWindow(created, visible ? SW_SHOWNA : SW_HIDE);
+  ResumeEvents();
+  return true;
+}

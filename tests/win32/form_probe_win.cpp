@@ -1,0 +1,687 @@
+// A program on the frame for the window-loading tests: its own forms (built
+// at start with the form writer), handler table and test unit types. The
+// first command-line word picks a scenario, the second names a log file to
+// which the probe appends one line per observation (GBK, "\n"-separated);
+// window_loading_test.cpp reads it back.
+#include <windows.h>
+
+#include <array>
+#include <cstdarg>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "frame/blocks.h"
+#include "frame/form_writer.h"
+#include "frame/frame_api.h"
+#include "frame/property_values.h"
+#include "frame/unit_type.h"
+#include "frame/window_record.h"
+
+namespace {
+
+// ---- Ids and names ---------------------------------------------------------
+
+constexpr uint32_t kMainWindow = 0x52010001;
+constexpr uint32_t kNeverLoaded = 0x52010002;
+constexpr uint32_t kDestroyedOnCreate = 0x52010003;
+constexpr uint32_t kMissingType = 0x52010004;
+constexpr uint32_t kFailingCreate = 0x52010005;
+
+constexpr uint32_t kBoxA = 0x16010001, kHiddenBox = 0x16010002, kBoxB = 0x16010003,
+                   kTimer = 0x16010004, kBoxC = 0x16010005, kPage = 0x16010006,
+                   kLastBox = 0x16010007, kSilentBox = 0x16010008, kNeverBox = 0x16020001;
+
+struct NamedUnit {
+  uint32_t id;
+  const char* name;
+};
+const NamedUnit kNames[] = {
+    {kWindowSelfUnit, "窗口"}, {kBoxA, "框A"}, {kHiddenBox, "隐藏框"}, {kBoxB, "框B"},
+    {kTimer, "时钟"}, {kBoxC, "框C"}, {kPage, "页"}, {kLastBox, "尾框"},
+    {kSilentBox, "静框"}, {kNeverBox, "框N"},
+};
+
+const char* NameOf(uint32_t unitId) {
+  for (const NamedUnit& n : kNames)
+    if (n.id == unitId) return n.name;
+  return "?";
+}
+
+// Own properties of the probe box (numbers 8..12).
+enum : int { kOwnText = 8, kOwnNumber = 9, kOwnFlag = 10, kOwnRebuild = 11, kOwnData = 12 };
+
+// ---- Log ---------------------------------------------------------------------
+
+char gMode[64];
+char gLogPath[MAX_PATH];
+
+void Log(const char* format, ...) {
+  char line[512];
+  va_list args;
+  va_start(args, format);
+  int n = wvsprintfA(line, format, args);
+  va_end(args);
+  line[n++] = '\n';
+  HANDLE h = CreateFileA(gLogPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_ALWAYS, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return;
+  DWORD written;
+  WriteFile(h, line, static_cast<DWORD>(n), &written, nullptr);
+  CloseHandle(h);
+}
+
+// ---- Frame access --------------------------------------------------------------
+
+FrameServiceFn gFrameService;
+
+intptr_t ProbeLibraryNotify(int code, intptr_t a1, intptr_t) {
+  if (code == kNotifyFrameEntry) gFrameService = reinterpret_cast<FrameServiceFn>(a1);
+  return 0;
+}
+
+HWND UnitWindow(uint32_t windowId, uint32_t unitId) {
+  return reinterpret_cast<HWND>(gFrameService(kFsFindUnitObject, windowId, unitId, 0));
+}
+
+int32_t ReadInt(uint32_t windowId, uint32_t unitId, int property) {
+  return static_cast<int32_t>(gSystem.ReadUnitProperty(windowId, unitId, property, -1));
+}
+void WriteInt(uint32_t windowId, uint32_t unitId, int property, int32_t value) {
+  gSystem.WriteUnitProperty(windowId, unitId, property, -1, static_cast<uint32_t>(value),
+                            value < 0 ? 0xFFFFFFFFu : 0);
+}
+void WritePointer(uint32_t windowId, uint32_t unitId, int property, const void* p) {
+  gSystem.WriteUnitProperty(windowId, unitId, property, -1,
+                            static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)), 0);
+}
+// Reads a text property; "<null>" for a null block. Frees the block.
+std::string ReadText(uint32_t windowId, uint32_t unitId, int property) {
+  char* text = reinterpret_cast<char*>(
+      static_cast<uintptr_t>(gSystem.ReadUnitProperty(windowId, unitId, property, -1)));
+  std::string s = text ? text : "<null>";
+  gSystem.FreeBlock(text);
+  return s;
+}
+
+// ---- Event handlers ------------------------------------------------------------
+
+// Handler table order: handler i serves event kHandledEvents[i].
+const int32_t kHandledEvents[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 10, 11, -7, -8,
+                                  -1, -2, -3, -4, -5, -9, -10, -11, -12};
+int32_t HandlerOffsetFor(int32_t event) {
+  for (size_t i = 0; i < sizeof kHandledEvents / sizeof kHandledEvents[0]; ++i)
+    if (kHandledEvents[i] == event) return HandlerOffsetOf(static_cast<int32_t>(i));
+  return kNoHandler;
+}
+
+enum class Reply { kNothing, kFalse, kTrue };
+Reply gLeftButtonUpReply = Reply::kNothing;
+int gCloseRequests = 0;
+bool gIdleLogged = false;
+
+HandlerResult Policy(int32_t event, uint32_t unitId, const int32_t* args) {
+  if (event == 0 && !strcmp(gMode, "destroy-on-create"))
+    DestroyWindow(UnitWindow(kDestroyedOnCreate, kWindowSelfUnit));
+  if (event == 1 && !strcmp(gMode, "close") && ++gCloseRequests == 1) {
+    PostMessageA(UnitWindow(kMainWindow, kWindowSelfUnit), WM_CLOSE, 0, 0);
+    return Returns(0);
+  }
+  if (event == -2) {
+    if (gLeftButtonUpReply == Reply::kFalse) return Returns(0);
+    if (gLeftButtonUpReply == Reply::kTrue) return Returns(1);
+  }
+  if (event == -11) {
+    if (args[0] == 'a') return Returns('B');
+    if (args[0] == 'x') return Returns(0);
+  }
+  (void)unitId;
+  return NoValue();
+}
+
+template <int Index>
+HandlerResult OnEvent(const int32_t* args, int argCount) {
+  const int32_t event = kHandledEvents[Index];
+  UnitRef source = {};
+  gFrameService(kFsEventSource, reinterpret_cast<intptr_t>(&source), 0, 0);
+  if (event == 7) {  // idle: logged once, it comes often
+    if (!gIdleLogged) Log("ev %s 7", NameOf(source.unitId));
+    gIdleLogged = true;
+    return NoValue();
+  }
+  char line[128];
+  int n = wsprintfA(line, "ev %s %d", NameOf(source.unitId), event);
+  for (int i = 0; i < argCount; ++i) n += wsprintfA(line + n, " %d", args[i]);
+  Log("%s", line);
+  if (event == 0) Log("source %08x %08x", source.windowId, source.unitId);
+  return Policy(event, source.unitId, args);
+}
+
+template <int... I>
+constexpr std::array<EventHandler, sizeof...(I)> MakeHandlers(std::integer_sequence<int, I...>) {
+  return {&OnEvent<I>...};
+}
+const auto kHandlers =
+    MakeHandlers(std::make_integer_sequence<int, sizeof kHandledEvents / sizeof kHandledEvents[0]>());
+
+// ---- Probe unit types --------------------------------------------------------
+
+const char kBoxClass[] = "FormProbeBox";
+constexpr UINT kMsgUnitsCreated = 0x806F;
+constexpr UINT kMsgLoadFinishing = 0x8076;
+
+struct ProbeBox {
+  uint32_t windowId = 0;
+  uint32_t unitId = 0;
+  std::string text;
+  int32_t number = 0;  // the paint colour; the first word of the record
+  int32_t flag = 0;
+  std::vector<uint8_t> data;
+};
+
+ProbeBox* BoxOf(HWND hwnd) { return reinterpret_cast<ProbeBox*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA)); }
+
+LRESULT CALLBACK ProbeBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_NCCREATE) {
+    auto* box = static_cast<ProbeBox*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(box));
+  }
+  ProbeBox* box = BoxOf(hwnd);
+  if (!box) return DefWindowProcA(hwnd, msg, wParam, lParam);
+  switch (msg) {
+    case WM_NCDESTROY:
+      SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+      delete box;
+      break;
+    case kMsgUnitsCreated: {
+      // Events raised while the window is being loaded must not arrive.
+      EventRecord record = {};
+      record.windowId = box->windowId;
+      record.unitId = box->unitId;
+      record.eventNumber = -1;
+      record.argCount = 3;
+      gFrameService(kFsRaiseEvent, reinterpret_cast<intptr_t>(&record), 0, 0);
+      Log("units-created %s", NameOf(box->unitId));
+      return 0;
+    }
+    case kMsgLoadFinishing:
+      Log("load-finishing %s", NameOf(box->unitId));
+      return 0;
+    case WM_LBUTTONUP:
+      Log("got LBUTTONUP %s", NameOf(box->unitId));
+      return 0;
+    case WM_CHAR:
+      Log("got CHAR %d %s", static_cast<int>(wParam), NameOf(box->unitId));
+      return 0;
+    case WM_ERASEBKGND: {
+      RECT rect;
+      GetClientRect(hwnd, &rect);
+      HBRUSH brush = CreateSolidBrush(static_cast<COLORREF>(box->number));
+      FillRect(reinterpret_cast<HDC>(wParam), &rect, brush);
+      DeleteObject(brush);
+      return 1;
+    }
+  }
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+void* CreateBox(const UnitCreateParams& p) {
+  WNDCLASSA wc = {};
+  if (!GetClassInfoA(GetModuleHandleA(nullptr), kBoxClass, &wc)) {
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = ProbeBoxProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.lpszClassName = kBoxClass;
+    RegisterClassA(&wc);
+  }
+  auto* box = new ProbeBox;
+  box->windowId = p.windowId;
+  box->unitId = p.unitId;
+  if (p.previous) {
+    *box = *BoxOf(static_cast<HWND>(p.previous));
+    Log("recreate %s", NameOf(p.unitId));
+  } else if (p.size >= 4) {
+    std::memcpy(&box->number, p.data, 4);
+  }
+  HWND hwnd = CreateWindowExA(0, kBoxClass, "", WS_CHILD | WS_CLIPSIBLINGS | p.extraStyles, p.left, p.top,
+                              p.width, p.height, static_cast<HWND>(p.parent),
+                              reinterpret_cast<HMENU>(static_cast<intptr_t>(p.controlId)),
+                              GetModuleHandleA(nullptr), box);
+  if (!hwnd) delete box;
+  return hwnd;
+}
+
+void* CreateNothing(const UnitCreateParams&) { return nullptr; }
+
+int64_t GetBoxProperty(void* live, int index) {
+  ProbeBox* box = BoxOf(static_cast<HWND>(live));
+  switch (index + kFirstOwnProperty) {
+    case kOwnText: return static_cast<int64_t>(reinterpret_cast<uintptr_t>(NewText(box->text.c_str())));
+    case kOwnNumber: return box->number;
+    case kOwnFlag: return box->flag;
+    case kOwnData:
+      return static_cast<int64_t>(reinterpret_cast<uintptr_t>(
+          NewByteArray(box->data.data(), static_cast<uint32_t>(box->data.size()))));
+  }
+  return 0;
+}
+
+int SetBoxProperty(void* live, int index, const ArgValue& value) {
+  ProbeBox* box = BoxOf(static_cast<HWND>(live));
+  switch (index + kFirstOwnProperty) {
+    case kOwnText: box->text = value.text; return 0;
+    case kOwnNumber: box->number = value.i32; return 0;
+    case kOwnFlag: box->flag = value.i32; return 0;
+    case kOwnRebuild: return 1;
+    case kOwnData: {
+      const uint8_t* data = nullptr;
+      uint32_t len = 0;
+      if (ViewByteArray(value.ptr, &data, &len)) box->data.assign(data, data + len);
+      return 0;
+    }
+  }
+  return 0;
+}
+
+const UnitPropertyDecl kBoxProperties[] = {
+    {"Text", kTagText}, {"Number", kTagInt}, {"Flag", kTagBool}, {"Rebuild", kTagInt}, {"Data", kTagByteArray},
+};
+const UnitTypeDescriptor kBoxType = {"ProbeBox", kUnitTypeRaisesEvents, 5, kBoxProperties,
+                                     CreateBox, GetBoxProperty, SetBoxProperty};
+const UnitTypeDescriptor kHiddenType = {"ProbeTimer", kUnitTypeHidden | kUnitTypeRaisesEvents, 0, nullptr,
+                                        CreateBox, nullptr, nullptr};
+const UnitTypeDescriptor kSilentType = {"ProbeSilent", 0, 0, nullptr, CreateBox, nullptr, nullptr};
+const UnitTypeDescriptor kFailingType = {"ProbeFail", kUnitTypeRaisesEvents, 0, nullptr, CreateNothing,
+                                         nullptr, nullptr};
+
+// Library 1 holds unit numbers up to 0x20 (the timer kind).
+const UnitTypeDescriptor* gLibrary1Types[0x20];
+const LibraryInfo kLibraries[] = {
+    {"core", ProbeLibraryNotify, gLibrary1Types, 0x20},
+    {"skin", nullptr, nullptr, 0},
+};
+
+// ---- Forms -------------------------------------------------------------------
+
+std::vector<uint8_t> WindowProps(const char* title) {
+  WindowRecord r;
+  r.borderStyle = 0;
+  r.backPictureMode = 1;
+  r.backColor = 0x00EEB875;
+  r.maxButton = 0;
+  r.minButton = 0;
+  r.controlButton = 1;
+  r.startPosition = 1;
+  r.showInTaskbar = 1;
+  r.title = title;
+  std::vector<uint8_t> out;
+  EncodeWindowRecord(r, &out);
+  return out;
+}
+
+// A little-endian word: a colour record of the probe box, or cursor data.
+std::vector<uint8_t> Word(uint32_t w) {
+  return {static_cast<uint8_t>(w), static_cast<uint8_t>(w >> 8), static_cast<uint8_t>(w >> 16),
+          static_cast<uint8_t>(w >> 24)};
+}
+
+FormUnit Unit(uint32_t id, uint32_t kind, uint32_t parent, int32_t left, int32_t top, int32_t width,
+              int32_t height, uint32_t flags, std::vector<int32_t> events, std::vector<uint8_t> props,
+              uint32_t mousePointer = 0) {
+  FormUnit u;
+  u.unitId = id;
+  u.kind = kind;
+  u.name = id == kWindowSelfUnit ? "" : NameOf(id);
+  u.left = left;
+  u.top = top;
+  u.width = width;
+  u.height = height;
+  u.parentId = parent;
+  u.cursorData = Word(mousePointer);
+  u.flags = flags;
+  for (int32_t e : events) u.events.push_back({e, HandlerOffsetFor(e)});
+  u.props = std::move(props);
+  return u;
+}
+
+FormTemplate Form(uint32_t windowId, std::vector<FormUnit> units) {
+  for (FormUnit& parent : units)
+    for (const FormUnit& child : units)
+      if (child.parentId != 0 && child.parentId == parent.unitId) parent.children.push_back(child.unitId);
+  FormTemplate form;
+  form.windowId = windowId;
+  form.units = std::move(units);
+  return form;
+}
+
+const std::vector<int32_t> kWindowEvents = {0, 1, 2, 3, 4, 5, 8, 10, 11, -7, 7};
+const std::vector<int32_t> kInputEvents = {-1, -2, -3, -4, -5, -9, -10, -11, -12};
+
+std::vector<uint8_t> BuildForms() {
+  const uint32_t kVisible = kUnitVisible;
+  std::vector<FormTemplate> forms;
+  forms.push_back(Form(kMainWindow, {
+      Unit(kWindowSelfUnit, kKindWindow, 0, 50, 50, 250, 400, kVisible, kWindowEvents, WindowProps("窗口探针")),
+      Unit(kBoxA, kKindPicBox, 0, 10, 10, 100, 40, kVisible, kInputEvents, Word(0x0000FF)),
+      Unit(kHiddenBox, kKindPicBox, 0, 10, 60, 50, 20, 0, {}, Word(0x00FF00)),
+      Unit(kBoxB, kKindPicBox, kPage, 20, 30, 60, 60, kVisible, {}, Word(0xFFFFFF)),
+      Unit(kTimer, kKindTimer, 0, 0, 0, 26, 26, kVisible, {}, {}),
+      Unit(kBoxC, kKindPicBox, kPage, 40, 50, 60, 60, kVisible, {}, Word(0x000000)),
+      Unit(kPage, kKindPicBox, 0, 0, 100, 250, 300, kVisible, {}, Word(0xC48316)),
+      Unit(kLastBox, kKindPicBox, 0, 150, 10, 90, 40, kVisible, {}, Word(0x00FFFF), 32649),
+      Unit(kSilentBox, kKindProcessBar, 0, 150, 60, 90, 20, kVisible, {}, Word(0x808080)),
+  }));
+  FormUnit never = Unit(kNeverBox, kKindPicBox, 0, 5, 6, 70, 80, kVisible, {}, {});
+  never.tag = "原标签";
+  forms.push_back(Form(kNeverLoaded, {
+      Unit(kWindowSelfUnit, kKindWindow, 0, 0, 0, 200, 100, kVisible, {}, WindowProps("从未载入")),
+      never,
+  }));
+  forms.push_back(Form(kDestroyedOnCreate, {
+      Unit(kWindowSelfUnit, kKindWindow, 0, 0, 0, 200, 100, kVisible, kWindowEvents, WindowProps("即毁")),
+      Unit(kBoxA, kKindPicBox, 0, 1, 1, 10, 10, kVisible, {}, {}),
+  }));
+  forms.push_back(Form(kMissingType, {
+      Unit(kWindowSelfUnit, kKindWindow, 0, 0, 0, 200, 100, kVisible, {}, WindowProps("缺类型")),
+      Unit(kBoxA, kKindZip, 0, 1, 1, 10, 10, 0, {}, {}),
+  }));
+  forms.push_back(Form(kFailingCreate, {
+      Unit(kWindowSelfUnit, kKindWindow, 0, 0, 0, 200, 100, kVisible, {}, WindowProps("建失败")),
+      Unit(kBoxA, kKindLabel, 0, 1, 1, 10, 10, kVisible, {}, {}),
+  }));
+  std::vector<uint8_t> blob;
+  WriteForms(forms, &blob);
+  return blob;
+}
+
+const std::vector<uint8_t> gFormBlob = BuildForms();
+
+}  // namespace
+
+const ProgramDescriptor gProgramDescriptor = {
+    3, kHandlers.data(), static_cast<int>(kHandlers.size()), nullptr, 0,
+    gFormBlob.data(), gFormBlob.size(), 2, kLibraries, 0, nullptr, nullptr,
+};
+
+namespace {
+
+// ---- Scenarios -----------------------------------------------------------------
+
+const uint32_t kMainUnits[] = {kBoxA, kHiddenBox, kBoxB, kTimer, kBoxC, kPage, kLastBox, kSilentBox};
+
+std::string UnitNameOfWindow(HWND hwnd) {
+  if (hwnd == UnitWindow(kMainWindow, kWindowSelfUnit)) return "窗口";
+  for (uint32_t id : kMainUnits)
+    if (UnitWindow(kMainWindow, id) == hwnd) return NameOf(id);
+  return "?";
+}
+
+// One line per parent: its child windows from the top of the stack down.
+void LogStack(uint32_t parentUnit) {
+  HWND parent = UnitWindow(kMainWindow, parentUnit);
+  std::string line;
+  for (HWND h = GetWindow(parent, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
+    if (!line.empty()) line += ",";
+    line += UnitNameOfWindow(h);
+  }
+  Log("stack %s: %s", NameOf(parentUnit), line.c_str());
+}
+
+void LogMainWindowFacts() {
+  HWND window = UnitWindow(kMainWindow, kWindowSelfUnit);
+  LONG style = GetWindowLongA(window, GWL_STYLE);
+  LONG ex = GetWindowLongA(window, GWL_EXSTYLE);
+  RECT r;
+  GetWindowRect(window, &r);
+  char title[64] = {};
+  GetWindowTextA(window, title, sizeof title);
+  Log("window popup=%d caption=%d appwindow=%d owner=%d visible=%d", (style & WS_POPUP) != 0,
+      (style & WS_CAPTION) != 0, (ex & WS_EX_APPWINDOW) != 0, GetWindow(window, GW_OWNER) != nullptr,
+      IsWindowVisible(window) != 0);
+  Log("rect %d %d %d %d screen %d %d", r.left, r.top, r.right - r.left, r.bottom - r.top,
+      GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+  Log("title %s", title);
+  for (uint32_t id : kMainUnits) {
+    HWND h = UnitWindow(kMainWindow, id);
+    Log("unit %s id=%d visible=%d parent=%s", NameOf(id), GetDlgCtrlID(h), IsWindowVisible(h) != 0,
+        UnitNameOfWindow(GetParent(h)).c_str());
+  }
+}
+
+int Load() {
+  gSystem.LoadStartWindow(kMainWindow);
+  Log("loaded");
+  UnitRef source = {1, 1};
+  gFrameService(kFsEventSource, reinterpret_cast<intptr_t>(&source), 0, 0);
+  Log("source-after %08x", source.windowId);
+  LogMainWindowFacts();
+  LogStack(kWindowSelfUnit);
+  LogStack(kPage);
+  Log("live B left=%d top=%d", ReadInt(kMainWindow, kBoxB, kPropLeft), ReadInt(kMainWindow, kBoxB, kPropTop));
+
+  // Own properties: conversions on the way in and out.
+  WritePointer(kMainWindow, kBoxA, kOwnText, "你好");
+  Log("own text=%s", ReadText(kMainWindow, kBoxA, kOwnText).c_str());
+  WritePointer(kMainWindow, kBoxA, kOwnText, nullptr);
+  Log("own null text=%s", ReadText(kMainWindow, kBoxA, kOwnText).c_str());
+  WriteInt(kMainWindow, kBoxA, kOwnFlag, 5);
+  Log("own flag=%d", ReadInt(kMainWindow, kBoxA, kOwnFlag));
+
+  // Clamps on a live control.
+  WriteInt(kMainWindow, kBoxA, kPropWidth, -5);
+  WriteInt(kMainWindow, kBoxA, kPropLeft, 40000);
+  WriteInt(kMainWindow, kBoxA, kPropTop, -40000);
+  Log("live clamp width=%d left=%d top=%d", ReadInt(kMainWindow, kBoxA, kPropWidth),
+      ReadInt(kMainWindow, kBoxA, kPropLeft), ReadInt(kMainWindow, kBoxA, kPropTop));
+
+  // Re-creation of the page that holds B and C.
+  HWND oldPage = UnitWindow(kMainWindow, kPage);
+  WriteInt(kMainWindow, kPage, kOwnNumber, 0x123456);
+  WriteInt(kMainWindow, kPage, kOwnRebuild, 1);
+  HWND newPage = UnitWindow(kMainWindow, kPage);
+  Log("rebuilt new=%d old-gone=%d number=%x", newPage != oldPage, !IsWindow(oldPage),
+      ReadInt(kMainWindow, kPage, kOwnNumber));
+  Log("unit 页 id=%d visible=%d", GetDlgCtrlID(newPage), IsWindowVisible(newPage) != 0);
+  Log("parent 框B=%s 框C=%s", UnitNameOfWindow(GetParent(UnitWindow(kMainWindow, kBoxB))).c_str(),
+      UnitNameOfWindow(GetParent(UnitWindow(kMainWindow, kBoxC))).c_str());
+  LogStack(kWindowSelfUnit);
+  LogStack(kPage);
+  return 0;
+}
+
+int DestroyOnCreate() {
+  gSystem.LoadStartWindow(kDestroyedOnCreate);
+  Log("after-load live=%d", UnitWindow(kDestroyedOnCreate, kWindowSelfUnit) != nullptr);
+  gSystem.RunMessageLoop();
+  Log("loop-returned");
+  return 0;
+}
+
+int NeverLoaded() {
+  Log("stored %d %d %d %d", ReadInt(kNeverLoaded, kNeverBox, kPropLeft), ReadInt(kNeverLoaded, kNeverBox, kPropTop),
+      ReadInt(kNeverLoaded, kNeverBox, kPropWidth), ReadInt(kNeverLoaded, kNeverBox, kPropHeight));
+  struct Case {
+    int property;
+    int32_t value;
+  };
+  const Case kCases[] = {{kPropWidth, -5}, {kPropLeft, 40000}, {kPropTop, -40000},
+                         {kPropHeight, 40000}, {kPropLeft, -12}, {kPropWidth, 32627}};
+  for (const Case& c : kCases) {
+    WriteInt(kNeverLoaded, kNeverBox, c.property, c.value);
+    Log("write %d %d -> %d", c.property, c.value, ReadInt(kNeverLoaded, kNeverBox, c.property));
+  }
+  Log("tag %s", ReadText(kNeverLoaded, kNeverBox, kPropTag).c_str());
+  WritePointer(kNeverLoaded, kNeverBox, kPropTag, "新标签");
+  Log("tag %s", ReadText(kNeverLoaded, kNeverBox, kPropTag).c_str());
+  WritePointer(kNeverLoaded, kNeverBox, kPropTag, nullptr);
+  Log("tag %s", ReadText(kNeverLoaded, kNeverBox, kPropTag).c_str());
+  Log("visible %d", ReadInt(kNeverLoaded, kNeverBox, kPropVisible));
+  WriteInt(kNeverLoaded, kNeverBox, kPropVisible, 0);
+  WriteInt(kNeverLoaded, kNeverBox, kPropDisabled, 7);
+  Log("visible %d disabled %d", ReadInt(kNeverLoaded, kNeverBox, kPropVisible),
+      ReadInt(kNeverLoaded, kNeverBox, kPropDisabled));
+  Log("own property next");
+  ReadInt(kNeverLoaded, kNeverBox, kOwnNumber);
+  Log("own property returned");
+  return 3;
+}
+
+void Pump() { gFrameService(kFsProcessMessages, 0, 0, 0); }
+
+void SetModifiers(bool ctrl, bool shift, bool alt) {
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  keys[VK_CONTROL] = ctrl ? 0x80 : 0;
+  keys[VK_SHIFT] = shift ? 0x80 : 0;
+  keys[VK_MENU] = alt ? 0x80 : 0;
+  SetKeyboardState(keys);
+}
+
+int Input() {
+  gSystem.LoadStartWindow(kMainWindow);
+  HWND box = UnitWindow(kMainWindow, kBoxA);
+  const struct {
+    Reply reply;
+    const char* name;
+  } kReplies[] = {{Reply::kFalse, "false"}, {Reply::kNothing, "nothing"}, {Reply::kTrue, "true"}};
+  for (const auto& r : kReplies) {
+    gLeftButtonUpReply = r.reply;
+    Log("reply %s", r.name);
+    PostMessageA(box, WM_LBUTTONUP, MK_CONTROL, MAKELPARAM(-3, 7));
+    Pump();
+  }
+  gLeftButtonUpReply = Reply::kNothing;
+
+  const struct {
+    UINT key;
+    bool ctrl, shift, alt;
+  } kKeys[] = {{VK_NUMPAD5, true, false, false}, {VK_CONTROL, true, false, false},
+               {VK_DECIMAL, false, true, false}, {VK_SUBTRACT, false, false, true},
+               {VK_DIVIDE, true, true, true},   {VK_SHIFT, true, true, false},
+               {'Q', false, false, false}};
+  for (const auto& k : kKeys) {
+    SetModifiers(k.ctrl, k.shift, k.alt);
+    PostMessageA(box, WM_KEYDOWN, k.key, 1);
+    Pump();
+  }
+  SetModifiers(false, false, false);
+
+  for (char c : {'a', 'x', 'z'}) {
+    PostMessageA(box, WM_CHAR, static_cast<WPARAM>(c), 1);
+    Pump();
+  }
+  PostMessageA(box, WM_MOUSEWHEEL, MAKEWPARAM(MK_SHIFT, static_cast<WORD>(-240)), 0);
+  Pump();
+  // A unit type that raises no events: its input goes on untouched.
+  PostMessageA(UnitWindow(kMainWindow, kSilentBox), WM_LBUTTONUP, 0, 0);
+  Pump();
+  Log("input-done");
+  return 0;
+}
+
+void RaiseOnCleanup() {
+  Log("cleanup");
+  EventRecord record = {};
+  record.windowId = kMainWindow;
+  record.unitId = kBoxA;
+  record.eventNumber = -1;
+  gFrameService(kFsRaiseEvent, reinterpret_cast<intptr_t>(&record), 0, 0);
+  HWND window = UnitWindow(kMainWindow, kWindowSelfUnit);
+  SendMessageA(window, WM_CLOSE, 0, 0);
+  PostMessageA(UnitWindow(kMainWindow, kBoxA), WM_LBUTTONUP, 0, 0);
+  Pump();
+  Log("cleanup-done live=%d", IsWindow(window) != 0);
+}
+
+int ExitStopsEvents() {
+  gSystem.LoadStartWindow(kMainWindow);
+  gSystem.RuntimeService(kServiceRegisterCleanup, reinterpret_cast<intptr_t>(&RaiseOnCleanup), 0, 0);
+  Log("exiting");
+  gSystem.ExitProgram(0);
+  return 4;
+}
+
+int Close() {
+  gSystem.LoadStartWindow(kMainWindow);
+  Log("left before %d", ReadInt(kMainWindow, kBoxA, kPropLeft));
+  WriteInt(kMainWindow, kBoxA, kPropLeft, 77);
+  WritePointer(kMainWindow, kBoxA, kPropTag, "改过");
+  PostMessageA(UnitWindow(kMainWindow, kWindowSelfUnit), WM_CLOSE, 0, 0);
+  gSystem.RunMessageLoop();
+  Log("loop-returned");
+  Log("after close left=%d tag=%s live=%d", ReadInt(kMainWindow, kBoxA, kPropLeft),
+      ReadText(kMainWindow, kBoxA, kPropTag).c_str(), UnitWindow(kMainWindow, kWindowSelfUnit) != nullptr);
+  gSystem.LoadStartWindow(kMainWindow);
+  Log("reloaded live=%d left=%d", UnitWindow(kMainWindow, kWindowSelfUnit) != nullptr,
+      ReadInt(kMainWindow, kBoxA, kPropLeft));
+  return 0;
+}
+
+// Shown until the test closes it.
+int Show() {
+  gSystem.LoadStartWindow(kMainWindow);
+  gSystem.RunMessageLoop();
+  Log("loop-returned");
+  return 0;
+}
+
+int RaiseFatal(uint32_t windowId, uint32_t unitId) {
+  EventRecord record = {};
+  record.windowId = windowId;
+  record.unitId = unitId;
+  record.eventNumber = -1;
+  gFrameService(kFsRaiseEvent, reinterpret_cast<intptr_t>(&record), 0, 0);
+  return 5;
+}
+
+int RunMode() {
+  if (!strcmp(gMode, "load")) return Load();
+  if (!strcmp(gMode, "destroy-on-create")) return DestroyOnCreate();
+  if (!strcmp(gMode, "never-loaded")) return NeverLoaded();
+  if (!strcmp(gMode, "input")) return Input();
+  if (!strcmp(gMode, "exit-stops-events")) return ExitStopsEvents();
+  if (!strcmp(gMode, "close")) return Close();
+  if (!strcmp(gMode, "show")) return Show();
+  if (!strcmp(gMode, "missing-type")) gSystem.LoadStartWindow(kMissingType);
+  if (!strcmp(gMode, "failing-create")) gSystem.LoadStartWindow(kFailingCreate);
+  if (!strcmp(gMode, "raise-no-window")) return RaiseFatal(0x52019999, kBoxA);
+  if (!strcmp(gMode, "raise-no-unit")) return RaiseFatal(kMainWindow, 0x16019999);
+  if (!strcmp(gMode, "raise-silent-unit")) return RaiseFatal(kMainWindow, kSilentBox);
+  if (!strcmp(gMode, "require-unloaded"))
+    gFrameService(kFsRequireUnitObject, kNeverLoaded, kNeverBox, 0);
+  if (!strcmp(gMode, "read-no-window")) ReadInt(0x52019999, kBoxA, kPropLeft);
+  return 2;
+}
+
+// Splits "<program> <mode> <log path>" (the path may be quoted).
+void ParseCommandLine() {
+  const char* line = GetCommandLineA();
+  if (*line == '"') {
+    line = strchr(line + 1, '"');
+    line = line ? line + 1 : "";
+  } else {
+    while (*line && *line != ' ') ++line;
+  }
+  while (*line == ' ') ++line;
+  size_t n = 0;
+  while (*line && *line != ' ' && n + 1 < sizeof gMode) gMode[n++] = *line++;
+  while (*line == ' ') ++line;
+  if (*line == '"') ++line;
+  lstrcpynA(gLogPath, line, sizeof gLogPath);
+  if (char* quote = strchr(gLogPath, '"')) *quote = '\0';
+}
+
+}  // namespace
+
+int ProgramEntry() {
+  ParseCommandLine();
+  gLibrary1Types[0] = &gWindowUnitType;
+  gLibrary1Types[kKindPicBox - 0x10000 - 1] = &kBoxType;
+  gLibrary1Types[kKindLabel - 0x10000 - 1] = &kFailingType;
+  gLibrary1Types[kKindProcessBar - 0x10000 - 1] = &kSilentType;
+  gLibrary1Types[kKindTimer - 0x10000 - 1] = &kHiddenType;
+  gSystem.RuntimeService(kServiceInitialise, 0, 0, 0);
+  return RunMode();
+}
