@@ -14,24 +14,11 @@
 
 #include "frame/blocks.h"
 #include "frame/form_writer.h"
-#include "frame/frame_api.h"
 #include "frame/property_values.h"
-#include "frame/unit_type.h"
 #include "frame/window_record.h"
+#include "tests/win32/form_probe.h"
 
 namespace {
-
-// ---- Ids and names ---------------------------------------------------------
-
-constexpr uint32_t kMainWindow = 0x52010001;
-constexpr uint32_t kNeverLoaded = 0x52010002;
-constexpr uint32_t kDestroyedOnCreate = 0x52010003;
-constexpr uint32_t kMissingType = 0x52010004;
-constexpr uint32_t kFailingCreate = 0x52010005;
-
-constexpr uint32_t kBoxA = 0x16010001, kHiddenBox = 0x16010002, kBoxB = 0x16010003,
-                   kTimer = 0x16010004, kBoxC = 0x16010005, kPage = 0x16010006,
-                   kLastBox = 0x16010007, kSilentBox = 0x16010008, kNeverBox = 0x16020001;
 
 struct NamedUnit {
   uint32_t id;
@@ -43,21 +30,14 @@ const NamedUnit kNames[] = {
     {kSilentBox, "静框"}, {kNeverBox, "框N"},
 };
 
-const char* NameOf(uint32_t unitId) {
-  for (const NamedUnit& n : kNames)
-    if (n.id == unitId) return n.name;
-  return "?";
-}
-
-// Own properties of the probe box (numbers 8..12).
-enum : int { kOwnText = 8, kOwnNumber = 9, kOwnFlag = 10, kOwnRebuild = 11, kOwnData = 12 };
-
 // ---- Log ---------------------------------------------------------------------
 
 char gMode[64];
 char gLogPath[MAX_PATH];
 
-void Log(const char* format, ...) {
+}  // namespace
+
+void ProbeLog(const char* format, ...) {
   char line[512];
   va_list args;
   va_start(args, format);
@@ -72,14 +52,15 @@ void Log(const char* format, ...) {
   CloseHandle(h);
 }
 
-// ---- Frame access --------------------------------------------------------------
-
-FrameServiceFn gFrameService;
-
-intptr_t ProbeLibraryNotify(int code, intptr_t a1, intptr_t) {
-  if (code == kNotifyFrameEntry) gFrameService = reinterpret_cast<FrameServiceFn>(a1);
-  return 0;
+const char* NameOf(uint32_t unitId) {
+  for (const NamedUnit& n : kNames)
+    if (n.id == unitId) return n.name;
+  return "?";
 }
+
+namespace {
+
+// ---- Frame access --------------------------------------------------------------
 
 HWND UnitWindow(uint32_t windowId, uint32_t unitId) {
   return reinterpret_cast<HWND>(gFrameService(kFsFindUnitObject, windowId, unitId, 0));
@@ -146,15 +127,15 @@ HandlerResult OnEvent(const int32_t* args, int argCount) {
   UnitRef source = {};
   gFrameService(kFsEventSource, reinterpret_cast<intptr_t>(&source), 0, 0);
   if (event == 7) {  // idle: logged once, it comes often
-    if (!gIdleLogged) Log("ev %s 7", NameOf(source.unitId));
+    if (!gIdleLogged) ProbeLog("ev %s 7", NameOf(source.unitId));
     gIdleLogged = true;
     return NoValue();
   }
   char line[128];
   int n = wsprintfA(line, "ev %s %d", NameOf(source.unitId), event);
   for (int i = 0; i < argCount; ++i) n += wsprintfA(line + n, " %d", args[i]);
-  Log("%s", line);
-  if (event == 0) Log("source %08x %08x", source.windowId, source.unitId);
+  ProbeLog("%s", line);
+  if (event == 0) ProbeLog("source %08x %08x", source.windowId, source.unitId);
   return Policy(event, source.unitId, args);
 }
 
@@ -164,144 +145,6 @@ constexpr std::array<EventHandler, sizeof...(I)> MakeHandlers(std::integer_seque
 }
 const auto kHandlers =
     MakeHandlers(std::make_integer_sequence<int, sizeof kHandledEvents / sizeof kHandledEvents[0]>());
-
-// ---- Probe unit types --------------------------------------------------------
-
-const char kBoxClass[] = "FormProbeBox";
-constexpr UINT kMsgUnitsCreated = 0x806F;
-constexpr UINT kMsgLoadFinishing = 0x8076;
-
-struct ProbeBox {
-  uint32_t windowId = 0;
-  uint32_t unitId = 0;
-  std::string text;
-  int32_t number = 0;  // the paint colour; the first word of the record
-  int32_t flag = 0;
-  std::vector<uint8_t> data;
-};
-
-ProbeBox* BoxOf(HWND hwnd) { return reinterpret_cast<ProbeBox*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA)); }
-
-LRESULT CALLBACK ProbeBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_NCCREATE) {
-    auto* box = static_cast<ProbeBox*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(box));
-  }
-  ProbeBox* box = BoxOf(hwnd);
-  if (!box) return DefWindowProcA(hwnd, msg, wParam, lParam);
-  switch (msg) {
-    case WM_NCDESTROY:
-      SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-      delete box;
-      break;
-    case kMsgUnitsCreated: {
-      // Events raised while the window is being loaded must not arrive.
-      EventRecord record = {};
-      record.windowId = box->windowId;
-      record.unitId = box->unitId;
-      record.eventNumber = -1;
-      record.argCount = 3;
-      gFrameService(kFsRaiseEvent, reinterpret_cast<intptr_t>(&record), 0, 0);
-      Log("units-created %s", NameOf(box->unitId));
-      return 0;
-    }
-    case kMsgLoadFinishing:
-      Log("load-finishing %s", NameOf(box->unitId));
-      return 0;
-    case WM_LBUTTONUP:
-      Log("got LBUTTONUP %s", NameOf(box->unitId));
-      return 0;
-    case WM_CHAR:
-      Log("got CHAR %d %s", static_cast<int>(wParam), NameOf(box->unitId));
-      return 0;
-    case WM_ERASEBKGND: {
-      RECT rect;
-      GetClientRect(hwnd, &rect);
-      HBRUSH brush = CreateSolidBrush(static_cast<COLORREF>(box->number));
-      FillRect(reinterpret_cast<HDC>(wParam), &rect, brush);
-      DeleteObject(brush);
-      return 1;
-    }
-  }
-  return DefWindowProcA(hwnd, msg, wParam, lParam);
-}
-
-void* CreateBox(const UnitCreateParams& p) {
-  WNDCLASSA wc = {};
-  if (!GetClassInfoA(GetModuleHandleA(nullptr), kBoxClass, &wc)) {
-    wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = ProbeBoxProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    wc.lpszClassName = kBoxClass;
-    RegisterClassA(&wc);
-  }
-  auto* box = new ProbeBox;
-  box->windowId = p.windowId;
-  box->unitId = p.unitId;
-  if (p.previous) {
-    *box = *BoxOf(static_cast<HWND>(p.previous));
-    Log("recreate %s", NameOf(p.unitId));
-  } else if (p.size >= 4) {
-    std::memcpy(&box->number, p.data, 4);
-  }
-  HWND hwnd = CreateWindowExA(0, kBoxClass, "", WS_CHILD | WS_CLIPSIBLINGS | p.extraStyles, p.left, p.top,
-                              p.width, p.height, static_cast<HWND>(p.parent),
-                              reinterpret_cast<HMENU>(static_cast<intptr_t>(p.controlId)),
-                              GetModuleHandleA(nullptr), box);
-  if (!hwnd) delete box;
-  return hwnd;
-}
-
-void* CreateNothing(const UnitCreateParams&) { return nullptr; }
-
-int64_t GetBoxProperty(void* live, int index) {
-  ProbeBox* box = BoxOf(static_cast<HWND>(live));
-  switch (index + kFirstOwnProperty) {
-    case kOwnText: return static_cast<int64_t>(reinterpret_cast<uintptr_t>(NewText(box->text.c_str())));
-    case kOwnNumber: return box->number;
-    case kOwnFlag: return box->flag;
-    case kOwnData:
-      return static_cast<int64_t>(reinterpret_cast<uintptr_t>(
-          NewByteArray(box->data.data(), static_cast<uint32_t>(box->data.size()))));
-  }
-  return 0;
-}
-
-int SetBoxProperty(void* live, int index, const ArgValue& value) {
-  ProbeBox* box = BoxOf(static_cast<HWND>(live));
-  switch (index + kFirstOwnProperty) {
-    case kOwnText: box->text = value.text; return 0;
-    case kOwnNumber: box->number = value.i32; return 0;
-    case kOwnFlag: box->flag = value.i32; return 0;
-    case kOwnRebuild: return 1;
-    case kOwnData: {
-      const uint8_t* data = nullptr;
-      uint32_t len = 0;
-      if (ViewByteArray(value.ptr, &data, &len)) box->data.assign(data, data + len);
-      return 0;
-    }
-  }
-  return 0;
-}
-
-const UnitPropertyDecl kBoxProperties[] = {
-    {"Text", kTagText}, {"Number", kTagInt}, {"Flag", kTagBool}, {"Rebuild", kTagInt}, {"Data", kTagByteArray},
-};
-const UnitTypeDescriptor kBoxType = {"ProbeBox", kUnitTypeRaisesEvents, 5, kBoxProperties,
-                                     CreateBox, GetBoxProperty, SetBoxProperty};
-const UnitTypeDescriptor kHiddenType = {"ProbeTimer", kUnitTypeHidden | kUnitTypeRaisesEvents, 0, nullptr,
-                                        CreateBox, nullptr, nullptr};
-const UnitTypeDescriptor kSilentType = {"ProbeSilent", 0, 0, nullptr, CreateBox, nullptr, nullptr};
-const UnitTypeDescriptor kFailingType = {"ProbeFail", kUnitTypeRaisesEvents, 0, nullptr, CreateNothing,
-                                         nullptr, nullptr};
-
-// Library 1 holds unit numbers up to 0x20 (the timer kind).
-const UnitTypeDescriptor* gLibrary1Types[0x20];
-const LibraryInfo kLibraries[] = {
-    {"core", ProbeLibraryNotify, gLibrary1Types, 0x20},
-    {"skin", nullptr, nullptr, 0},
-};
 
 // ---- Forms -------------------------------------------------------------------
 
@@ -402,7 +245,7 @@ const std::vector<uint8_t> gFormBlob = BuildForms();
 
 const ProgramDescriptor gProgramDescriptor = {
     3, kHandlers.data(), static_cast<int>(kHandlers.size()), nullptr, 0,
-    gFormBlob.data(), gFormBlob.size(), 2, kLibraries, 0, nullptr, nullptr,
+    gFormBlob.data(), gFormBlob.size(), 2, kProbeLibraries, 0, nullptr, nullptr,
 };
 
 namespace {
@@ -426,7 +269,7 @@ void LogStack(uint32_t parentUnit) {
     if (!line.empty()) line += ",";
     line += UnitNameOfWindow(h);
   }
-  Log("stack %s: %s", NameOf(parentUnit), line.c_str());
+  ProbeLog("stack %s: %s", NameOf(parentUnit), line.c_str());
 }
 
 void LogMainWindowFacts() {
@@ -437,43 +280,43 @@ void LogMainWindowFacts() {
   GetWindowRect(window, &r);
   char title[64] = {};
   GetWindowTextA(window, title, sizeof title);
-  Log("window popup=%d caption=%d appwindow=%d owner=%d visible=%d", (style & WS_POPUP) != 0,
+  ProbeLog("window popup=%d caption=%d appwindow=%d owner=%d visible=%d", (style & WS_POPUP) != 0,
       (style & WS_CAPTION) != 0, (ex & WS_EX_APPWINDOW) != 0, GetWindow(window, GW_OWNER) != nullptr,
       IsWindowVisible(window) != 0);
-  Log("rect %d %d %d %d screen %d %d", r.left, r.top, r.right - r.left, r.bottom - r.top,
+  ProbeLog("rect %d %d %d %d screen %d %d", r.left, r.top, r.right - r.left, r.bottom - r.top,
       GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-  Log("title %s", title);
+  ProbeLog("title %s", title);
   for (uint32_t id : kMainUnits) {
     HWND h = UnitWindow(kMainWindow, id);
-    Log("unit %s id=%d visible=%d parent=%s", NameOf(id), GetDlgCtrlID(h), IsWindowVisible(h) != 0,
+    ProbeLog("unit %s id=%d visible=%d parent=%s", NameOf(id), GetDlgCtrlID(h), IsWindowVisible(h) != 0,
         UnitNameOfWindow(GetParent(h)).c_str());
   }
 }
 
 int Load() {
   gSystem.LoadStartWindow(kMainWindow);
-  Log("loaded");
+  ProbeLog("loaded");
   UnitRef source = {1, 1};
   gFrameService(kFsEventSource, reinterpret_cast<intptr_t>(&source), 0, 0);
-  Log("source-after %08x", source.windowId);
+  ProbeLog("source-after %08x", source.windowId);
   LogMainWindowFacts();
   LogStack(kWindowSelfUnit);
   LogStack(kPage);
-  Log("live B left=%d top=%d", ReadInt(kMainWindow, kBoxB, kPropLeft), ReadInt(kMainWindow, kBoxB, kPropTop));
+  ProbeLog("live B left=%d top=%d", ReadInt(kMainWindow, kBoxB, kPropLeft), ReadInt(kMainWindow, kBoxB, kPropTop));
 
   // Own properties: conversions on the way in and out.
   WritePointer(kMainWindow, kBoxA, kOwnText, "你好");
-  Log("own text=%s", ReadText(kMainWindow, kBoxA, kOwnText).c_str());
+  ProbeLog("own text=%s", ReadText(kMainWindow, kBoxA, kOwnText).c_str());
   WritePointer(kMainWindow, kBoxA, kOwnText, nullptr);
-  Log("own null text=%s", ReadText(kMainWindow, kBoxA, kOwnText).c_str());
+  ProbeLog("own null text=%s", ReadText(kMainWindow, kBoxA, kOwnText).c_str());
   WriteInt(kMainWindow, kBoxA, kOwnFlag, 5);
-  Log("own flag=%d", ReadInt(kMainWindow, kBoxA, kOwnFlag));
+  ProbeLog("own flag=%d", ReadInt(kMainWindow, kBoxA, kOwnFlag));
 
   // Clamps on a live control.
   WriteInt(kMainWindow, kBoxA, kPropWidth, -5);
   WriteInt(kMainWindow, kBoxA, kPropLeft, 40000);
   WriteInt(kMainWindow, kBoxA, kPropTop, -40000);
-  Log("live clamp width=%d left=%d top=%d", ReadInt(kMainWindow, kBoxA, kPropWidth),
+  ProbeLog("live clamp width=%d left=%d top=%d", ReadInt(kMainWindow, kBoxA, kPropWidth),
       ReadInt(kMainWindow, kBoxA, kPropLeft), ReadInt(kMainWindow, kBoxA, kPropTop));
 
   // Re-creation of the page that holds B and C.
@@ -481,10 +324,10 @@ int Load() {
   WriteInt(kMainWindow, kPage, kOwnNumber, 0x123456);
   WriteInt(kMainWindow, kPage, kOwnRebuild, 1);
   HWND newPage = UnitWindow(kMainWindow, kPage);
-  Log("rebuilt new=%d old-gone=%d number=%x", newPage != oldPage, !IsWindow(oldPage),
+  ProbeLog("rebuilt new=%d old-gone=%d number=%x", newPage != oldPage, !IsWindow(oldPage),
       ReadInt(kMainWindow, kPage, kOwnNumber));
-  Log("unit 页 id=%d visible=%d", GetDlgCtrlID(newPage), IsWindowVisible(newPage) != 0);
-  Log("parent 框B=%s 框C=%s", UnitNameOfWindow(GetParent(UnitWindow(kMainWindow, kBoxB))).c_str(),
+  ProbeLog("unit 页 id=%d visible=%d", GetDlgCtrlID(newPage), IsWindowVisible(newPage) != 0);
+  ProbeLog("parent 框B=%s 框C=%s", UnitNameOfWindow(GetParent(UnitWindow(kMainWindow, kBoxB))).c_str(),
       UnitNameOfWindow(GetParent(UnitWindow(kMainWindow, kBoxC))).c_str());
   LogStack(kWindowSelfUnit);
   LogStack(kPage);
@@ -493,14 +336,14 @@ int Load() {
 
 int DestroyOnCreate() {
   gSystem.LoadStartWindow(kDestroyedOnCreate);
-  Log("after-load live=%d", UnitWindow(kDestroyedOnCreate, kWindowSelfUnit) != nullptr);
+  ProbeLog("after-load live=%d", UnitWindow(kDestroyedOnCreate, kWindowSelfUnit) != nullptr);
   gSystem.RunMessageLoop();
-  Log("loop-returned");
+  ProbeLog("loop-returned");
   return 0;
 }
 
 int NeverLoaded() {
-  Log("stored %d %d %d %d", ReadInt(kNeverLoaded, kNeverBox, kPropLeft), ReadInt(kNeverLoaded, kNeverBox, kPropTop),
+  ProbeLog("stored %d %d %d %d", ReadInt(kNeverLoaded, kNeverBox, kPropLeft), ReadInt(kNeverLoaded, kNeverBox, kPropTop),
       ReadInt(kNeverLoaded, kNeverBox, kPropWidth), ReadInt(kNeverLoaded, kNeverBox, kPropHeight));
   struct Case {
     int property;
@@ -510,21 +353,21 @@ int NeverLoaded() {
                          {kPropHeight, 40000}, {kPropLeft, -12}, {kPropWidth, 32627}};
   for (const Case& c : kCases) {
     WriteInt(kNeverLoaded, kNeverBox, c.property, c.value);
-    Log("write %d %d -> %d", c.property, c.value, ReadInt(kNeverLoaded, kNeverBox, c.property));
+    ProbeLog("write %d %d -> %d", c.property, c.value, ReadInt(kNeverLoaded, kNeverBox, c.property));
   }
-  Log("tag %s", ReadText(kNeverLoaded, kNeverBox, kPropTag).c_str());
+  ProbeLog("tag %s", ReadText(kNeverLoaded, kNeverBox, kPropTag).c_str());
   WritePointer(kNeverLoaded, kNeverBox, kPropTag, "新标签");
-  Log("tag %s", ReadText(kNeverLoaded, kNeverBox, kPropTag).c_str());
+  ProbeLog("tag %s", ReadText(kNeverLoaded, kNeverBox, kPropTag).c_str());
   WritePointer(kNeverLoaded, kNeverBox, kPropTag, nullptr);
-  Log("tag %s", ReadText(kNeverLoaded, kNeverBox, kPropTag).c_str());
-  Log("visible %d", ReadInt(kNeverLoaded, kNeverBox, kPropVisible));
+  ProbeLog("tag %s", ReadText(kNeverLoaded, kNeverBox, kPropTag).c_str());
+  ProbeLog("visible %d", ReadInt(kNeverLoaded, kNeverBox, kPropVisible));
   WriteInt(kNeverLoaded, kNeverBox, kPropVisible, 0);
   WriteInt(kNeverLoaded, kNeverBox, kPropDisabled, 7);
-  Log("visible %d disabled %d", ReadInt(kNeverLoaded, kNeverBox, kPropVisible),
+  ProbeLog("visible %d disabled %d", ReadInt(kNeverLoaded, kNeverBox, kPropVisible),
       ReadInt(kNeverLoaded, kNeverBox, kPropDisabled));
-  Log("own property next");
+  ProbeLog("own property next");
   ReadInt(kNeverLoaded, kNeverBox, kOwnNumber);
-  Log("own property returned");
+  ProbeLog("own property returned");
   return 3;
 }
 
@@ -548,7 +391,7 @@ int Input() {
   } kReplies[] = {{Reply::kFalse, "false"}, {Reply::kNothing, "nothing"}, {Reply::kTrue, "true"}};
   for (const auto& r : kReplies) {
     gLeftButtonUpReply = r.reply;
-    Log("reply %s", r.name);
+    ProbeLog("reply %s", r.name);
     PostMessageA(box, WM_LBUTTONUP, MK_CONTROL, MAKELPARAM(-3, 7));
     Pump();
   }
@@ -577,12 +420,12 @@ int Input() {
   // A unit type that raises no events: its input goes on untouched.
   PostMessageA(UnitWindow(kMainWindow, kSilentBox), WM_LBUTTONUP, 0, 0);
   Pump();
-  Log("input-done");
+  ProbeLog("input-done");
   return 0;
 }
 
 void RaiseOnCleanup() {
-  Log("cleanup");
+  ProbeLog("cleanup");
   EventRecord record = {};
   record.windowId = kMainWindow;
   record.unitId = kBoxA;
@@ -592,29 +435,29 @@ void RaiseOnCleanup() {
   SendMessageA(window, WM_CLOSE, 0, 0);
   PostMessageA(UnitWindow(kMainWindow, kBoxA), WM_LBUTTONUP, 0, 0);
   Pump();
-  Log("cleanup-done live=%d", IsWindow(window) != 0);
+  ProbeLog("cleanup-done live=%d", IsWindow(window) != 0);
 }
 
 int ExitStopsEvents() {
   gSystem.LoadStartWindow(kMainWindow);
   gSystem.RuntimeService(kServiceRegisterCleanup, reinterpret_cast<intptr_t>(&RaiseOnCleanup), 0, 0);
-  Log("exiting");
+  ProbeLog("exiting");
   gSystem.ExitProgram(0);
   return 4;
 }
 
 int Close() {
   gSystem.LoadStartWindow(kMainWindow);
-  Log("left before %d", ReadInt(kMainWindow, kBoxA, kPropLeft));
+  ProbeLog("left before %d", ReadInt(kMainWindow, kBoxA, kPropLeft));
   WriteInt(kMainWindow, kBoxA, kPropLeft, 77);
   WritePointer(kMainWindow, kBoxA, kPropTag, "改过");
   PostMessageA(UnitWindow(kMainWindow, kWindowSelfUnit), WM_CLOSE, 0, 0);
   gSystem.RunMessageLoop();
-  Log("loop-returned");
-  Log("after close left=%d tag=%s live=%d", ReadInt(kMainWindow, kBoxA, kPropLeft),
+  ProbeLog("loop-returned");
+  ProbeLog("after close left=%d tag=%s live=%d", ReadInt(kMainWindow, kBoxA, kPropLeft),
       ReadText(kMainWindow, kBoxA, kPropTag).c_str(), UnitWindow(kMainWindow, kWindowSelfUnit) != nullptr);
   gSystem.LoadStartWindow(kMainWindow);
-  Log("reloaded live=%d left=%d", UnitWindow(kMainWindow, kWindowSelfUnit) != nullptr,
+  ProbeLog("reloaded live=%d left=%d", UnitWindow(kMainWindow, kWindowSelfUnit) != nullptr,
       ReadInt(kMainWindow, kBoxA, kPropLeft));
   return 0;
 }
@@ -623,7 +466,7 @@ int Close() {
 int Show() {
   gSystem.LoadStartWindow(kMainWindow);
   gSystem.RunMessageLoop();
-  Log("loop-returned");
+  ProbeLog("loop-returned");
   return 0;
 }
 
@@ -677,11 +520,7 @@ void ParseCommandLine() {
 
 int ProgramEntry() {
   ParseCommandLine();
-  gLibrary1Types[0] = &gWindowUnitType;
-  gLibrary1Types[kKindPicBox - 0x10000 - 1] = &kBoxType;
-  gLibrary1Types[kKindLabel - 0x10000 - 1] = &kFailingType;
-  gLibrary1Types[kKindProcessBar - 0x10000 - 1] = &kSilentType;
-  gLibrary1Types[kKindTimer - 0x10000 - 1] = &kHiddenType;
+  FillProbeLibraries();
   gSystem.RuntimeService(kServiceInitialise, 0, 0, 0);
   return RunMode();
 }
