@@ -15,8 +15,9 @@ endif()
 include(GoogleTest)
 
 include(cmake/sources.cmake)
+find_package(JPEG REQUIRED)
 add_library(core STATIC ${CORE_SOURCES})
-target_link_libraries(core PUBLIC project_options)
+target_link_libraries(core PUBLIC project_options JPEG::JPEG)
 
 add_subdirectory(tools ${CMAKE_BINARY_DIR}/tools)
 add_subdirectory(tests/native)

@@ -10,3 +10,7 @@ set(CORE_SOURCES
   frame/window_record.cpp
   payload/entry_rules.cpp
 )
+# Picture decoding, picture geometry and window-shape runs.
+file(GLOB UI_CORE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/ui/*.cpp)
+list(FILTER UI_CORE_SOURCES EXCLUDE REGEX "_win\\.cpp$")
+list(APPEND CORE_SOURCES ${UI_CORE_SOURCES})

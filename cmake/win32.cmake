@@ -13,7 +13,7 @@ target_link_options(project_options INTERFACE -static -Wl,--gc-sections
 
 include(cmake/sources.cmake)
 add_library(core STATIC ${CORE_SOURCES})
-target_link_libraries(core PUBLIC project_options)
+target_link_libraries(core PUBLIC project_options jpeg)
 
 set(FRAME_WIN_SOURCES
   frame/program_frame_win.cpp
@@ -31,6 +31,12 @@ target_link_libraries(frame_win PUBLIC core ole32 oleaut32 uuid)
 # The process entry of programs built on the frame (tests use their own main).
 add_library(frame_entry OBJECT frame/process_entry_win.cpp frame/terminate_win.cpp)
 target_link_libraries(frame_entry PUBLIC frame_win)
+
+# The skin widgets: the unit types of pictures, labels, buttons, progress bar
+# and timer (every ui/*_win.cpp).
+file(GLOB UI_WIN_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/ui/*_win.cpp)
+add_library(ui_win STATIC ${UI_WIN_SOURCES})
+target_link_libraries(ui_win PUBLIC frame_win gdi32)
 
 # Archive reading and extraction, the ZIP unit and worker threads.
 add_library(payload_win STATIC

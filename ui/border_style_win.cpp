@@ -1,0 +1,26 @@
+#include "ui/border_style_win.h"
+
+void BorderStyleBits(int style, DWORD* styleBits, DWORD* exStyleBits) {
+  *styleBits = 0;
+  *exStyleBits = 0;
+  switch (style) {
+    case 1: *exStyleBits = WS_EX_CLIENTEDGE; break;
+    case 2: *exStyleBits = WS_EX_DLGMODALFRAME; break;
+    case 3: *exStyleBits = WS_EX_STATICEDGE; break;
+    case 4: *exStyleBits = WS_EX_CLIENTEDGE | WS_EX_DLGMODALFRAME; break;
+    case 5: *styleBits = WS_BORDER; break;
+    default: break;
+  }
+}
+
+void ApplyBorderStyle(HWND hwnd, int style) {
+  DWORD styleBits, exStyleBits;
+  BorderStyleBits(style, &styleBits, &exStyleBits);
+  const DWORD kAllEx = WS_EX_CLIENTEDGE | WS_EX_DLGMODALFRAME | WS_EX_STATICEDGE;
+  LONG_PTR s = GetWindowLongPtrA(hwnd, GWL_STYLE);
+  LONG_PTR ex = GetWindowLongPtrA(hwnd, GWL_EXSTYLE);
+  SetWindowLongPtrA(hwnd, GWL_STYLE, (s & ~static_cast<LONG_PTR>(WS_BORDER)) | styleBits);
+  SetWindowLongPtrA(hwnd, GWL_EXSTYLE, (ex & ~static_cast<LONG_PTR>(kAllEx)) | exStyleBits);
+  SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
