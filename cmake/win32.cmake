@@ -58,3 +58,4 @@ include(payload/payload_archive.cmake)
 
 add_subdirectory(installer)
 add_subdirectory(tests/win32)
+add_subdirectory(tests/bench)

@@ -135,3 +135,16 @@ HWND CreateZipUnitWindow(HWND parent, DWORD extraStyle, int controlId, int left,
   delete creation.unit;  // still here only when the window never took it
   return window;
 }
+
+namespace {
+
+void* CreateZipUnit(const UnitCreateParams& p) {
+  return CreateZipUnitWindow(static_cast<HWND>(p.parent), p.extraStyles, p.controlId, p.left, p.top,
+                             p.width, p.height, p.windowId, p.unitId);
+}
+
+}  // namespace
+
+const UnitTypeDescriptor gZipUnitType = {
+    "ZIP", kUnitTypeHidden | kUnitTypeRaisesEvents, 0, nullptr, CreateZipUnit, nullptr, nullptr,
+};

@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "frame/frame_api.h"
+#include "frame/unit_type.h"
 #include "frame/value.h"
 
 // TypeTag of the ZIP unit: library 4, unit type 1.
@@ -42,3 +43,7 @@ void Extract(ArgValue* result, int argCount, const ArgValue* args);
 // frees what it holds. Returns null when the window cannot be created.
 HWND CreateZipUnitWindow(HWND parent, DWORD extraStyle, int controlId, int left, int top,
                          int width, int height, uint32_t windowId, uint32_t unitId);
+
+// The ZIP unit's type for the program's library 4 (entry 0): never shown,
+// raises events, no own properties; its stored record is empty and ignored.
+extern const UnitTypeDescriptor gZipUnitType;
