@@ -26,11 +26,11 @@ void EncodeZipProps(JsonFields&, std::vector<uint8_t>* record) { record->clear()
 
 const FormKindInfo kKinds[] = {
     {"window", kKindWindow, EVENTS(kWindowEvents), EncodeWindowProps},
-    {"PicBox", kKindPicBox, nullptr, 0, nullptr},
+    {"PicBox", kKindPicBox, nullptr, 0, EncodePicBoxProps},
     {"Label", kKindLabel, nullptr, 0, nullptr},
-    {"ProcessBar", kKindProcessBar, nullptr, 0, nullptr},
-    {"Timer", kKindTimer, EVENTS(kTimerEvents), nullptr},
-    {"PicBtn", kKindPicBtn, EVENTS(kPicBtnEvents), nullptr},
+    {"ProcessBar", kKindProcessBar, nullptr, 0, EncodeProcessBarProps},
+    {"Timer", kKindTimer, EVENTS(kTimerEvents), EncodeTimerProps},
+    {"PicBtn", kKindPicBtn, EVENTS(kPicBtnEvents), EncodePicBtnProps},
     {"TransLabel", kKindTransLabel, nullptr, 0, nullptr},
     {"ZIP", kKindZip, EVENTS(kZipEvents), EncodeZipProps},
 };

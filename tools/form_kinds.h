@@ -42,3 +42,7 @@ bool FindEventNumber(const FormKindInfo& kind, const std::string& name, int32_t*
 
 // Encoders (one file each).
 void EncodeWindowProps(JsonFields& props, std::vector<uint8_t>* record);
+void EncodePicBoxProps(JsonFields& props, std::vector<uint8_t>* record);
+void EncodeProcessBarProps(JsonFields& props, std::vector<uint8_t>* record);
+void EncodeTimerProps(JsonFields& props, std::vector<uint8_t>* record);
+void EncodePicBtnProps(JsonFields& props, std::vector<uint8_t>* record);

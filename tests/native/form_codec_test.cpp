@@ -201,7 +201,7 @@ TEST(FormCompiler, RejectsBadDescriptions) {
       {box, "the first unit must be the window"},
       {window + ", " + window, "only the first unit may be the window"},
       {window + R"(, {"name": "a", "kind": "PicBox", "id": "0x16010002", "props": {"picture": "x.jpg"}})",
-       "kind PicBox has no property encoder yet"},
+       "props.picture: cannot read file"},
       {window + R"(, {"name": "a", "kind": "ZIP", "id": "0x16010002", "props": {"x": 1}})", "props.x: unknown key"},
       {R"({"kind": "window", "props": {"title": "\u0000"}})", "must not contain a NUL"},
       {R"({"kind": "window", "props": {"title": "\ud83d\ude00"}})", "cannot be converted to GBK"},
