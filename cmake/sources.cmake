@@ -9,6 +9,8 @@ set(CORE_SOURCES
   frame/text_commands.cpp
   frame/window_record.cpp
   payload/entry_rules.cpp
+  installer/brand_table.cpp
+  installer/install_rules.cpp
 )
 # Picture decoding, picture geometry and window-shape runs.
 file(GLOB UI_CORE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/ui/*.cpp)
