@@ -44,8 +44,9 @@ add_library(payload_win STATIC
   payload/zip_extract_win.cpp
   payload/zip_unit_win.cpp
   payload/threads_win.cpp
+  payload/shell_commands_win.cpp
 )
-target_link_libraries(payload_win PUBLIC frame_win minizip)
+target_link_libraries(payload_win PUBLIC frame_win minizip shell32 ole32 uuid)
 
 # The Wine wrapper every Windows test runs under.
 configure_file(cmake/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh @ONLY
