@@ -27,11 +27,11 @@ void EncodeZipProps(JsonFields&, std::vector<uint8_t>* record) { record->clear()
 const FormKindInfo kKinds[] = {
     {"window", kKindWindow, EVENTS(kWindowEvents), EncodeWindowProps},
     {"PicBox", kKindPicBox, nullptr, 0, EncodePicBoxProps},
-    {"Label", kKindLabel, nullptr, 0, nullptr},
+    {"Label", kKindLabel, nullptr, 0, EncodeLabelProps},
     {"ProcessBar", kKindProcessBar, nullptr, 0, EncodeProcessBarProps},
     {"Timer", kKindTimer, EVENTS(kTimerEvents), EncodeTimerProps},
     {"PicBtn", kKindPicBtn, EVENTS(kPicBtnEvents), EncodePicBtnProps},
-    {"TransLabel", kKindTransLabel, nullptr, 0, nullptr},
+    {"TransLabel", kKindTransLabel, nullptr, 0, EncodeTransLabelProps},
     {"ZIP", kKindZip, EVENTS(kZipEvents), EncodeZipProps},
 };
 

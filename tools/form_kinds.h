@@ -46,3 +46,5 @@ void EncodePicBoxProps(JsonFields& props, std::vector<uint8_t>* record);
 void EncodeProcessBarProps(JsonFields& props, std::vector<uint8_t>* record);
 void EncodeTimerProps(JsonFields& props, std::vector<uint8_t>* record);
 void EncodePicBtnProps(JsonFields& props, std::vector<uint8_t>* record);
+void EncodeLabelProps(JsonFields& props, std::vector<uint8_t>* record);
+void EncodeTransLabelProps(JsonFields& props, std::vector<uint8_t>* record);
