@@ -55,6 +55,7 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)
 
 # The demo product and the payload ZIP that setup.exe embeds (checked first).
 add_subdirectory(assets/demo)
+include(installer/brand_selection.cmake)
 include(payload/payload_archive.cmake)
 
 add_subdirectory(installer)

@@ -4,8 +4,7 @@
 # fault, when the installer could not install it completely.
 set(SETUP_PAYLOAD_ZIP ${DEMO_PAYLOAD_ZIP} CACHE FILEPATH
   "ZIP archive that setup.exe carries and installs (default: the demo product)")
-set(SETUP_PRODUCT_NAME VantrelCorvane CACHE STRING
-  "Product name: the payload must hold <name>.exe at its root")
+# SETUP_PRODUCT_NAME comes from the brand selection (installer/brand_selection.cmake).
 get_filename_component(SETUP_PAYLOAD_ZIP_PATH ${SETUP_PAYLOAD_ZIP} ABSOLUTE)
 if(NOT SETUP_PAYLOAD_ZIP_PATH STREQUAL DEMO_PAYLOAD_ZIP AND NOT EXISTS ${SETUP_PAYLOAD_ZIP_PATH})
   message(FATAL_ERROR "SETUP_PAYLOAD_ZIP: no such file: ${SETUP_PAYLOAD_ZIP_PATH}")

@@ -294,7 +294,7 @@ ZipCheckResult CheckPayloadZip(const uint8_t* data, size_t size, const std::stri
     return Problem(ZipProblem::kBadCentralDirectory,
                    "central directory size does not match its records");
   }
-  if (!productFound) {
+  if (!productGbk.empty() && !productFound) {
     ZipCheckResult r = Problem(ZipProblem::kMissingProduct, "");
     r.entryName = productGbk + ".exe";
     return r;

@@ -44,7 +44,8 @@ struct ZipCheckResult {
 // encryption, only stored and deflate, safe GBK names, folder entries before
 // the files inside them (a folder entry also provides its parent folders;
 // names compare without regard to ASCII case, as Windows does), and a file
-// entry `productGbk` + ".exe" at the root. Returns the first problem found,
+// entry `productGbk` + ".exe" at the root (not looked for when productGbk is
+// empty). Returns the first problem found,
 // in archive order; problem kNone when the archive is installable.
 ZipCheckResult CheckPayloadZip(const uint8_t* data, size_t size, const std::string& productGbk);
 

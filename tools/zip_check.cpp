@@ -1,10 +1,10 @@
 // zip_check: tells the build whether a payload ZIP can be installed by the
 // installer's extractor.
 //
-// Usage: zip_check ARCHIVE PRODUCT_NAME
+// Usage: zip_check ARCHIVE [PRODUCT_NAME]
 //
 // PRODUCT_NAME is given in UTF-8 and compared, in GBK, with the archive's
-// root entry PRODUCT_NAME + ".exe". Exit status 0 when the archive is
+// root entry PRODUCT_NAME + ".exe"; without it that entry is not looked for. Exit status 0 when the archive is
 // installable (nothing printed); 1 with one message on stderr naming the
 // entry at fault otherwise; 2 on a usage or read error.
 
@@ -36,13 +36,13 @@ bool ReadArchive(const char* path, std::vector<uint8_t>* bytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: zip_check ARCHIVE PRODUCT_NAME\n");
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: zip_check ARCHIVE [PRODUCT_NAME]\n");
     return 2;
   }
   const char* archive = argv[1];
   std::string productGbk;
-  if (!Utf8ToGbk(argv[2], &productGbk) || productGbk.empty()) {
+  if (argc == 3 && (!Utf8ToGbk(argv[2], &productGbk) || productGbk.empty())) {
     std::fprintf(stderr, "zip_check: product name \"%s\" is not UTF-8 text that GBK can express\n",
                  argv[2]);
     return 2;
