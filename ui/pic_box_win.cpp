@@ -1,0 +1,334 @@
+// The picture box unit (kind 0x00010006): a background colour and one
+// picture, drawn at natural size, stretched or fitted; an animated GIF plays
+// on a thread of its own.
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+
+#include "frame/blocks.h"
+#include "ui/border_style_win.h"
+#include "ui/gdi_handles_win.h"
+#include "ui/pic_box_record.h"
+#include "ui/picture_bitmap_win.h"
+#include "ui/picture_geometry.h"
+#include "ui/widget_event_win.h"
+#include "ui/widgets.h"
+
+namespace {
+
+const char kPicBoxClass[] = "SkinPicBox";
+// Property accesses from another thread (see OnForeignThread): wParam the
+// property index, lParam the ArgValue* to write or the int64_t* to read into.
+constexpr UINT kMsgSetProperty = WM_USER + 0x100;
+constexpr UINT kMsgGetProperty = WM_USER + 0x101;
+// How often the animation thread looks whether it must stop.
+constexpr DWORD kStopCheckMs = 10;
+
+enum PicBoxProperty : int {
+  kPpBorderStyle, kPpBackColor, kPpPicture, kPpDisplayMode, kPpPlayAnimation, kPpDataSource, kPpDataColumn,
+  kPpCount
+};
+const UnitPropertyDecl kPicBoxProperties[kPpCount] = {
+    {"BorderStyle", kTagInt},  {"BackColor", kTagInt},  {"Picture", kTagByteArray}, {"DisplayMode", kTagInt},
+    {"PlayAnimation", kTagBool}, {"DataSource", kTagText}, {"DataColumn", kTagText},
+};
+
+// Serialises drawing between the window's thread and the animation thread.
+class DrawLock {
+ public:
+  DrawLock() { InitializeCriticalSection(&section_); }
+  ~DrawLock() { DeleteCriticalSection(&section_); }
+  DrawLock(const DrawLock&) = delete;
+  DrawLock& operator=(const DrawLock&) = delete;
+  void Enter() { EnterCriticalSection(&section_); }
+  void Leave() { LeaveCriticalSection(&section_); }
+
+ private:
+  CRITICAL_SECTION section_;
+};
+
+class Held {
+ public:
+  explicit Held(DrawLock& lock) : lock_(lock) { lock_.Enter(); }
+  ~Held() { lock_.Leave(); }
+  Held(const Held&) = delete;
+  Held& operator=(const Held&) = delete;
+
+ private:
+  DrawLock& lock_;
+};
+
+struct PicBoxUnit {
+  HWND hwnd = nullptr;
+  PicBoxRecord record;  // the picture blob itself is kept by `picture`
+  OwnedBrush brush;
+  SkinPicture picture;
+  // Drawing state (brush, picture, display mode, frame) changes only under
+  // the lock while the animation thread runs.
+  DrawLock lock;
+  OwnedKernelHandle animation;
+  std::atomic<bool> stopAnimation{false};
+  std::atomic<size_t> frame{0};  // the frame shown; 0 while not playing
+};
+
+PicBoxUnit* PicBoxOf(HWND hwnd) { return reinterpret_cast<PicBoxUnit*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA)); }
+
+COLORREF PaintColor(uint32_t stored) {
+  return stored == kDefaultColor ? GetSysColor(COLOR_BTNFACE) : static_cast<COLORREF>(stored & 0x00FFFFFF);
+}
+
+// Background and picture into dc, whose origin is the client area's. Call
+// with the lock held.
+void PaintInto(PicBoxUnit& unit, HDC dc, int width, int height) {
+  RECT client = {0, 0, width, height};
+  FillRect(dc, &client, unit.brush.get());
+  if (unit.picture.Empty()) return;
+  const PictureLayout layout = PicBoxLayout(unit.record.displayMode);
+  const PictureRect box = {0, 0, width, height};
+  if (PlacementCount(layout, box, unit.picture.Width(), unit.picture.Height()) == 0) return;
+  const PictureRect d = PlacementAt(layout, box, unit.picture.Width(), unit.picture.Height(), 0).dest;
+  const RECT dest = {d.x, d.y, d.x + d.width, d.y + d.height};
+  unit.picture.Draw(dc, unit.frame.load(), dest);
+}
+
+// Paints through an off-screen bitmap, so that the background never flashes
+// between frames; straight into dc when no bitmap can be made.
+void PaintBuffered(PicBoxUnit& unit, HDC dc) {
+  RECT client;
+  GetClientRect(unit.hwnd, &client);
+  const int width = client.right, height = client.bottom;
+  if (width <= 0 || height <= 0) return;
+  OwnedMemoryDc memory(CreateCompatibleDC(dc));
+  OwnedBitmap bitmap(memory ? CreateCompatibleBitmap(dc, width, height) : nullptr);
+  Held held(unit.lock);
+  if (!bitmap) {
+    PaintInto(unit, dc, width, height);
+    return;
+  }
+  SelectGuard select(memory.get(), bitmap.get());
+  PaintInto(unit, memory.get(), width, height);
+  BitBlt(dc, 0, 0, width, height, memory.get(), 0, 0, SRCCOPY);
+}
+
+// Shows each frame for its delay (10 ms units), looking every 10 ms whether
+// it must stop, and starts again after the last one.
+DWORD WINAPI AnimationThread(void* param) {
+  PicBoxUnit& unit = *static_cast<PicBoxUnit*>(param);
+  const size_t count = unit.picture.FrameCount();
+  size_t frame = unit.frame.load();
+  while (!unit.stopAnimation.load()) {
+    if (HDC dc = GetDC(unit.hwnd)) {
+      PaintBuffered(unit, dc);
+      ReleaseDC(unit.hwnd, dc);
+    }
+    uint32_t delay = unit.picture.FrameDelay(frame);
+    if (delay == 0) delay = kGifDefaultDelay;
+    for (uint32_t waited = 0; waited < delay && !unit.stopAnimation.load(); ++waited) Sleep(kStopCheckMs);
+    frame = (frame + 1) % count;
+    unit.frame.store(frame);
+  }
+  return 0;
+}
+
+void StopAnimation(PicBoxUnit& unit) {
+  if (!unit.animation) return;
+  unit.stopAnimation.store(true);
+  WaitForSingleObject(unit.animation.get(), INFINITE);
+  unit.animation.Reset();
+  unit.frame.store(0);
+}
+
+// Plays a picture of more than one frame while PlayAnimation is set.
+void StartAnimation(PicBoxUnit& unit) {
+  if (unit.animation || !unit.record.playAnimation || unit.picture.FrameCount() < 2) return;
+  unit.stopAnimation.store(false);
+  unit.frame.store(0);
+  unit.animation.Reset(CreateThread(nullptr, 0, AnimationThread, &unit, 0, nullptr));
+}
+
+void MakeBrush(PicBoxUnit& unit) {
+  OwnedBrush brush(CreateSolidBrush(PaintColor(unit.record.backColor)));
+  Held held(unit.lock);
+  unit.brush = std::move(brush);
+}
+
+void LoadPicture(PicBoxUnit& unit, const uint8_t* data, size_t size) {
+  StopAnimation(unit);
+  unit.picture.Load(data, size);
+  StartAnimation(unit);
+}
+
+int64_t ReadProperty(PicBoxUnit& unit, int index) {
+  const PicBoxRecord& r = unit.record;
+  switch (index) {
+    case kPpBorderStyle: return r.borderStyle;
+    case kPpBackColor: return static_cast<int32_t>(r.backColor);
+    case kPpPicture: {
+      const std::vector<uint8_t>& blob = unit.picture.Blob();
+      return static_cast<int64_t>(
+          reinterpret_cast<uintptr_t>(NewByteArray(blob.data(), static_cast<uint32_t>(blob.size()))));
+    }
+    case kPpDisplayMode: return r.displayMode;
+    case kPpPlayAnimation: return r.playAnimation;
+    case kPpDataSource: return static_cast<int64_t>(reinterpret_cast<uintptr_t>(NewText(r.dataSource.c_str())));
+    case kPpDataColumn: return static_cast<int64_t>(reinterpret_cast<uintptr_t>(NewText(r.dataColumn.c_str())));
+  }
+  return 0;
+}
+
+void WriteProperty(PicBoxUnit& unit, int index, const ArgValue& value) {
+  PicBoxRecord& r = unit.record;
+  switch (index) {
+    case kPpBorderStyle:
+      r.borderStyle = ClampToRange(value.i32, 0, kMaxWidgetBorderStyle);
+      ApplyBorderStyle(unit.hwnd, r.borderStyle);
+      break;
+    case kPpBackColor:
+      r.backColor = value.u32;
+      MakeBrush(unit);
+      InvalidateRect(unit.hwnd, nullptr, FALSE);
+      break;
+    case kPpPicture: {
+      const uint8_t* data = nullptr;
+      uint32_t len = 0;
+      if (!ViewByteArray(value.ptr, &data, &len)) len = 0;
+      LoadPicture(unit, data, len);
+      InvalidateRect(unit.hwnd, nullptr, FALSE);
+      break;
+    }
+    case kPpDisplayMode: {
+      int32_t mode = ClampToRange(value.i32, 0, kMaxDisplayMode);
+      if (mode == r.displayMode) break;
+      {
+        Held held(unit.lock);
+        r.displayMode = mode;
+      }
+      InvalidateRect(unit.hwnd, nullptr, FALSE);
+      UpdateWindow(unit.hwnd);
+      break;
+    }
+    case kPpPlayAnimation:
+      r.playAnimation = value.i32 != 0 ? 1 : 0;
+      if (r.playAnimation) {
+        StartAnimation(unit);
+      } else {
+        StopAnimation(unit);
+        InvalidateRect(unit.hwnd, nullptr, FALSE);
+      }
+      break;
+    case kPpDataSource:
+      r.dataSource = value.text;
+      break;
+    case kPpDataColumn:
+      r.dataColumn = value.text;
+      break;
+  }
+}
+
+LRESULT CALLBACK PicBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_NCCREATE) {
+    auto* created = static_cast<PicBoxUnit*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+    created->hwnd = hwnd;
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
+  }
+  PicBoxUnit* unit = PicBoxOf(hwnd);
+  if (!unit) return DefWindowProcA(hwnd, msg, wParam, lParam);
+  switch (msg) {
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      if (HDC dc = BeginPaint(hwnd, &ps)) {
+        PaintBuffered(*unit, dc);
+        EndPaint(hwnd, &ps);
+      }
+      return 0;
+    }
+    case WM_PRINTCLIENT:
+      PaintBuffered(*unit, reinterpret_cast<HDC>(wParam));
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;  // WM_PAINT fills the whole client area
+    case kMsgSetProperty:
+      WriteProperty(*unit, static_cast<int>(wParam), *reinterpret_cast<const ArgValue*>(lParam));
+      return 0;
+    case kMsgGetProperty:
+      *reinterpret_cast<int64_t*>(lParam) = ReadProperty(*unit, static_cast<int>(wParam));
+      return 0;
+    case WM_DESTROY:
+      StopAnimation(*unit);
+      break;
+    case WM_NCDESTROY:
+      StopAnimation(*unit);
+      SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+      delete unit;
+      break;
+  }
+  return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+bool RegisterPicBoxClass() {
+  WNDCLASSA wc = {};
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  if (GetClassInfoA(instance, kPicBoxClass, &wc)) return true;
+  wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
+  wc.lpfnWndProc = PicBoxProc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  wc.lpszClassName = kPicBoxClass;
+  return RegisterClassA(&wc) != 0;
+}
+
+void* CreatePicBox(const UnitCreateParams& p) {
+  PicBoxRecord record;
+  if (PicBoxUnit* old = p.previous ? PicBoxOf(static_cast<HWND>(p.previous)) : nullptr) {
+    record = old->record;
+    record.picture = old->picture.Blob();
+  } else if (!DecodePicBoxRecord(p.data, p.size, &record, nullptr)) {
+    return nullptr;
+  }
+  if (!RegisterPicBoxClass()) return nullptr;
+  auto* unit = new PicBoxUnit;
+  HWND hwnd = CreateWindowExA(0, kPicBoxClass, "", WS_CHILD | WS_CLIPSIBLINGS | p.extraStyles, p.left, p.top,
+                              p.width, p.height, static_cast<HWND>(p.parent),
+                              reinterpret_cast<HMENU>(static_cast<intptr_t>(p.controlId)),
+                              GetModuleHandleA(nullptr), unit);
+  if (!hwnd) {
+    delete unit;
+    return nullptr;
+  }
+  std::vector<uint8_t> picture;
+  picture.swap(record.picture);
+  unit->record = std::move(record);
+  MakeBrush(*unit);
+  LoadPicture(*unit, picture.data(), picture.size());
+  ApplyBorderStyle(hwnd, unit->record.borderStyle);
+  return hwnd;
+}
+
+int64_t GetPicBoxProperty(void* live, int index) {
+  HWND hwnd = static_cast<HWND>(live);
+  PicBoxUnit* unit = PicBoxOf(hwnd);
+  if (!unit) return 0;
+  if (!OnForeignThread(hwnd)) return ReadProperty(*unit, index);
+  int64_t value = 0;
+  SendMessageA(hwnd, kMsgGetProperty, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&value));
+  return value;
+}
+
+int SetPicBoxProperty(void* live, int index, const ArgValue& value) {
+  HWND hwnd = static_cast<HWND>(live);
+  PicBoxUnit* unit = PicBoxOf(hwnd);
+  if (!unit) return 0;
+  if (OnForeignThread(hwnd))
+    SendMessageA(hwnd, kMsgSetProperty, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&value));
+  else
+    WriteProperty(*unit, index, value);
+  return 0;
+}
+
+}  // namespace
+
+const UnitTypeDescriptor gPicBoxUnitType = {
+    "PicBox", kUnitTypeRaisesEvents, kPpCount, kPicBoxProperties,
+    CreatePicBox, GetPicBoxProperty, SetPicBoxProperty,
+};

@@ -1,0 +1,161 @@
+// The progress bar unit (kind 0x00010013): the system progress control
+// "msctls_progress32" with the stored range and position, clamped to
+// 0..32767. The common-controls library is loaded at run time from the
+// system folder, never imported, so that no copy of it beside the program is
+// picked up.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "ui/border_style_win.h"
+#include "ui/process_bar_record.h"
+#include "ui/widgets.h"
+
+namespace {
+
+const char kProgressClass[] = "msctls_progress32";
+// Window property holding the unit of a progress control that we made.
+const char kPropBarUnit[] = "SkinProcessBarUnit";
+
+enum BarProperty : int { kBpBorderStyle, kBpVertical, kBpSmooth, kBpMinimum, kBpMaximum, kBpPosition, kBpCount };
+const UnitPropertyDecl kBarProperties[kBpCount] = {
+    {"BorderStyle", kTagInt}, {"Vertical", kTagBool}, {"Smooth", kTagBool},
+    {"Minimum", kTagInt},     {"Maximum", kTagInt},   {"Position", kTagInt},
+};
+
+struct BarUnit {
+  ProcessBarRecord record;
+  WNDPROC controlProc = nullptr;  // the progress control's own procedure
+};
+
+BarUnit* BarOf(HWND hwnd) { return hwnd ? static_cast<BarUnit*>(GetPropA(hwnd, kPropBarUnit)) : nullptr; }
+
+// Registers the progress class by loading comctl32.dll from the system folder
+// and calling its InitCommonControlsEx. The library stays loaded: the class's
+// window procedure lives in it.
+bool EnsureProgressClass() {
+  static bool registered = false;
+  if (registered) return true;
+  char path[MAX_PATH];
+  const char kDll[] = "\\comctl32.dll";
+  UINT n = GetSystemDirectoryA(path, MAX_PATH);
+  if (n == 0 || n + sizeof kDll > MAX_PATH) return false;
+  lstrcpyA(path + n, kDll);
+  HMODULE module = LoadLibraryA(path);
+  if (!module) return false;
+  using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  auto init = reinterpret_cast<InitFn>(reinterpret_cast<void*>(GetProcAddress(module, "InitCommonControlsEx")));
+  if (!init) return false;
+  INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_PROGRESS_CLASS};
+  init(&icc);
+  WNDCLASSA wc;
+  registered = GetClassInfoA(nullptr, kProgressClass, &wc) != 0;
+  return registered;
+}
+
+void SendRange(HWND hwnd, const ProcessBarRecord& r) {
+  BarRange range = ProcessBarRange(r.minimum, r.maximum);
+  SendMessageA(hwnd, PBM_SETRANGE, 0, MAKELPARAM(range.low, range.high));
+}
+
+void SendPosition(HWND hwnd, const ProcessBarRecord& r) {
+  SendMessageA(hwnd, PBM_SETPOS, static_cast<WPARAM>(ProcessBarShownPosition(r.minimum, r.maximum, r.position)), 0);
+}
+
+// Subclass of the control: frees the unit when the window goes. (The frame
+// subclasses the window after us, so its procedure runs first.)
+LRESULT CALLBACK BarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  BarUnit* unit = BarOf(hwnd);
+  if (!unit) return DefWindowProcA(hwnd, msg, wParam, lParam);
+  WNDPROC next = unit->controlProc;
+  if (msg == WM_NCDESTROY) {
+    RemovePropA(hwnd, kPropBarUnit);
+    delete unit;
+  }
+  return CallWindowProcA(next, hwnd, msg, wParam, lParam);
+}
+
+void* CreateBar(const UnitCreateParams& p) {
+  ProcessBarRecord record;
+  if (const BarUnit* old = BarOf(static_cast<HWND>(p.previous)))
+    record = old->record;
+  else if (!DecodeProcessBarRecord(p.data, p.size, &record, nullptr))
+    return nullptr;
+  if (!EnsureProgressClass()) return nullptr;
+  DWORD style = WS_CHILD | p.extraStyles;
+  if (record.vertical) style |= PBS_VERTICAL;
+  if (record.smooth) style |= PBS_SMOOTH;
+  HWND hwnd = CreateWindowExA(0, kProgressClass, "", style, p.left, p.top, p.width, p.height,
+                              static_cast<HWND>(p.parent),
+                              reinterpret_cast<HMENU>(static_cast<intptr_t>(p.controlId)),
+                              GetModuleHandleA(nullptr), nullptr);
+  if (!hwnd) return nullptr;
+  auto* unit = new BarUnit;
+  unit->record = record;
+  if (!SetPropA(hwnd, kPropBarUnit, unit)) {
+    delete unit;
+    DestroyWindow(hwnd);
+    return nullptr;
+  }
+  unit->controlProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&BarProc)));
+  SendRange(hwnd, record);
+  SendPosition(hwnd, record);
+  ApplyBorderStyle(hwnd, record.borderStyle);
+  return hwnd;
+}
+
+int64_t GetBarProperty(void* live, int index) {
+  const BarUnit* unit = BarOf(static_cast<HWND>(live));
+  if (!unit) return 0;
+  const ProcessBarRecord& r = unit->record;
+  switch (index) {
+    case kBpBorderStyle: return r.borderStyle;
+    case kBpVertical: return r.vertical;
+    case kBpSmooth: return r.smooth;
+    case kBpMinimum: return r.minimum;
+    case kBpMaximum: return r.maximum;
+    case kBpPosition: return r.position;
+  }
+  return 0;
+}
+
+// The control's own messages do the work, and SendMessage carries them to
+// the window's thread, so a write from a worker thread needs nothing more.
+int SetBarProperty(void* live, int index, const ArgValue& value) {
+  HWND hwnd = static_cast<HWND>(live);
+  BarUnit* unit = BarOf(hwnd);
+  if (!unit) return 0;
+  ProcessBarRecord& r = unit->record;
+  switch (index) {
+    case kBpBorderStyle:
+      r.borderStyle = ClampToRange(value.i32, 0, kMaxWidgetBorderStyle);
+      ApplyBorderStyle(hwnd, r.borderStyle);
+      return 0;
+    case kBpVertical:
+    case kBpSmooth: {
+      // The control takes these styles only when it is made: ask the frame
+      // to make it again.
+      int32_t& field = index == kBpVertical ? r.vertical : r.smooth;
+      int32_t flag = FlagValue(value.i32);
+      if (flag == field) return 0;
+      field = flag;
+      return 1;
+    }
+    case kBpMinimum:
+    case kBpMaximum:
+      (index == kBpMinimum ? r.minimum : r.maximum) = ClampBarValue(value.i32);
+      SendRange(hwnd, r);
+      return 0;
+    case kBpPosition:
+      r.position = ClampBarValue(value.i32);
+      SendPosition(hwnd, r);
+      return 0;
+  }
+  return 0;
+}
+
+}  // namespace
+
+const UnitTypeDescriptor gProcessBarUnitType = {
+    "ProcessBar", kUnitTypeRaisesEvents, kBpCount, kBarProperties, CreateBar, GetBarProperty, SetBarProperty,
+};
