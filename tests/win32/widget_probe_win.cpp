@@ -31,7 +31,7 @@ namespace {
 constexpr uint32_t kForm = 0x52010001;
 constexpr uint32_t kStretchBox = 0x16010001, kFitBox = 0x16010002, kSmallFitBox = 0x16010003,
                    kBadBox = 0x16010004, kBar = 0x16010005, kTimer = 0x16010006, kPushBtn = 0x16010007,
-                   kToggleBtn = 0x16010008, kKeyBtn = 0x16010009;
+                   kToggleBtn = 0x16010008, kKeyBtn = 0x16010009, kAnimBox = 0x1601000A;
 
 struct NamedUnit {
   uint32_t id;
@@ -40,7 +40,7 @@ struct NamedUnit {
 const NamedUnit kNames[] = {
     {kStretchBox, "stretch"}, {kFitBox, "fit"},   {kSmallFitBox, "smallfit"}, {kBadBox, "bad"},
     {kBar, "bar"},            {kTimer, "timer"},  {kPushBtn, "push"},         {kToggleBtn, "toggle"},
-    {kKeyBtn, "key"},
+    {kKeyBtn, "key"},         {kAnimBox, "anim"},
 };
 const char* NameOf(uint32_t id) {
   for (const NamedUnit& n : kNames)
@@ -127,6 +127,64 @@ std::vector<uint8_t> Quadrants() {
   return MakeBmp(424, 534, [](int x, int y) { return y < 267 ? (x < 212 ? kRed : kGreen) : (x < 212 ? kBlue : kYellow); });
 }
 
+// An animated GIF of width x height: one solid frame per colour, each shown
+// for delay x 10 ms. The pixel codes are written without compression: a
+// clear code before every two pixels keeps the code width at 3 bits.
+std::vector<uint8_t> MakeGif(int width, int height, std::initializer_list<COLORREF> colors, uint16_t delay) {
+  std::vector<uint8_t> out = {'G', 'I', 'F', '8', '9', 'a'};
+  auto put16 = [&](int v) {
+    out.push_back(static_cast<uint8_t>(v));
+    out.push_back(static_cast<uint8_t>(v >> 8));
+  };
+  put16(width);
+  put16(height);
+  out.insert(out.end(), {0xF1, 0, 0});  // global table of 4 colours
+  std::vector<COLORREF> table(colors);
+  table.resize(4, 0);
+  for (COLORREF c : table) out.insert(out.end(), {GetRValue(c), GetGValue(c), GetBValue(c)});
+  const char kLoop[] = "\x21\xFF\x0BNETSCAPE2.0\x03\x01\x00\x00\x00";
+  out.insert(out.end(), kLoop, kLoop + sizeof kLoop - 1);
+  const int kClear = 4, kEnd = 5;
+  uint8_t index = 0;
+  for (size_t frame = 0; frame < colors.size(); ++frame, ++index) {
+    out.insert(out.end(), {0x21, 0xF9, 0x04, 0x04});  // disposal 1: keep
+    put16(delay);
+    out.insert(out.end(), {0, 0, 0x2C});
+    put16(0);
+    put16(0);
+    put16(width);
+    put16(height);
+    out.insert(out.end(), {0, 2});  // no local table; minimum code size 2
+    std::vector<uint8_t> codes;
+    uint32_t bits = 0;
+    int bitCount = 0;
+    auto code = [&](int c) {
+      bits |= static_cast<uint32_t>(c) << bitCount;
+      bitCount += 3;
+      while (bitCount >= 8) {
+        codes.push_back(static_cast<uint8_t>(bits));
+        bits >>= 8;
+        bitCount -= 8;
+      }
+    };
+    for (int i = 0; i < width * height; ++i) {
+      if (i % 2 == 0) code(kClear);
+      code(index);
+    }
+    code(kEnd);
+    if (bitCount > 0) codes.push_back(static_cast<uint8_t>(bits));
+    for (size_t at = 0; at < codes.size(); at += 255) {
+      size_t n = codes.size() - at < 255 ? codes.size() - at : 255;
+      out.push_back(static_cast<uint8_t>(n));
+      out.insert(out.end(), codes.begin() + static_cast<std::ptrdiff_t>(at),
+                 codes.begin() + static_cast<std::ptrdiff_t>(at + n));
+    }
+    out.push_back(0);
+  }
+  out.push_back(0x3B);
+  return out;
+}
+
 // ---- Forms -------------------------------------------------------------------
 
 std::vector<uint8_t> WindowProps() {
@@ -207,6 +265,8 @@ std::vector<uint8_t> BuildForms() {
       Unit(kSmallFitBox, kKindPicBox, 340, 10, 60, 60, true, {}, PicBoxProps(2, kDefaultColor, Solid(20, 10, kBlue), 5)),
       Unit(kBadBox, kKindPicBox, 340, 80, 30, 30, true, {}, PicBoxProps(0, kCyan, {'B', 'M', 'n', 'o', 'p', 'e', '!'})),
       Unit(kBar, kKindProcessBar, 230, 120, 170, 16, true, {}, barProps),
+      Unit(kAnimBox, kKindPicBox, 380, 80, 30, 30, true, {},
+           PicBoxProps(1, kGrey, MakeGif(6, 6, {kRed, kBlue}, 5))),
       Unit(kTimer, kKindTimer, 0, 0, 10, 10, false, {{0, kOnTick}}, {}),
       Unit(kPushBtn, kKindPicBtn, 10, 230, 80, 40, true, {{0, kOnClicked}},
            PicBtnProps(kPushButton, kDefaultColor, Solid(60, 30, kRed), Solid(60, 30, kGreen), Solid(60, 30, kBlue))),
@@ -421,6 +481,33 @@ int Timer() {
   return 0;
 }
 
+// Polls what the animated box shows until both frames were seen (or 5 s).
+bool SeesBothFrames() {
+  bool red = false, blue = false;
+  DWORD start = GetTickCount();
+  while (!(red && blue) && GetTickCount() - start < 5000) {
+    int shown = Snapshot(UnitWindow(kAnimBox)).At(15, 15);
+    red = red || shown == 0xff0000;
+    blue = blue || shown == 0x0000ff;
+    PumpFor(10);
+  }
+  return red && blue;
+}
+
+int Animation() {
+  Log("anim plays both frames=%d", SeesBothFrames());
+  WriteInt(kAnimBox, kPbPlayAnimation, 0);
+  LogPixels("anim-stopped", kAnimBox, {{15, 15}});
+  PumpFor(200);
+  LogPixels("anim-still", kAnimBox, {{15, 15}});
+  WriteInt(kAnimBox, kPbPlayAnimation, 1);
+  Log("anim plays again=%d", SeesBothFrames());
+  // A new picture while playing: the old animation stops first.
+  WriteBytes(kAnimBox, kPbPicture, MakeGif(6, 6, {kGreen, kYellow}, 2));
+  LogPixels("anim-new", kAnimBox, {{15, 15}});
+  return 0;
+}
+
 // Sends a mouse message to a button at a point of its client area.
 void Mouse(uint32_t unitId, UINT msg, int x, int y, bool held) {
   SendMessageA(UnitWindow(unitId), msg, held ? MK_LBUTTON : 0,
@@ -545,6 +632,7 @@ int RunMode() {
   if (!strcmp(gMode, "timer")) return Timer();
   if (!strcmp(gMode, "buttons")) return Buttons();
   if (!strcmp(gMode, "region")) return Region();
+  if (!strcmp(gMode, "anim")) return Animation();
   if (!strcmp(gMode, "show")) return Show();
   return 2;
 }

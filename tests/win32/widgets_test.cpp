@@ -119,6 +119,19 @@ TEST(PicBoxWidget, DrawsItsPictureByDisplayMode) {
   EXPECT_TRUE(Has(log, line)) << line;
 }
 
+TEST(PicBoxWidget, PlaysAnAnimatedGifUntilToldToStop) {
+  std::vector<std::string> log = RunProbe("anim");
+  SCOPED_TRACE(Joined(log));
+  ExpectLines(log, {
+      "anim plays both frames=1",
+      // Stopped: the first frame, and it stays.
+      "px anim-stopped 15 15 ff0000", "px anim-still 15 15 ff0000",
+      "anim plays again=1",
+  });
+  // The new picture's frames, whichever is on show.
+  EXPECT_TRUE(Has(log, "px anim-new 15 15 00ff00") || Has(log, "px anim-new 15 15 ffff00"));
+}
+
 TEST(ProcessBarWidget, ClampsRangeAndPositionAndRecreatesForStyles) {
   std::vector<std::string> log = RunProbe("bar");
   SCOPED_TRACE(Joined(log));
