@@ -1,10 +1,27 @@
-// The installer program: its descriptor for the frame and its entry.
+// The installer program: its descriptor for the frame (handler table, unit
+// types of its libraries, declared DLL commands, embedded form data), its
+// entry, the property helpers of the handlers and the close handler.
 #include <windows.h>
 
 #include <float.h>
 
+#include <cstring>
+
+#include <vector>
+
+#include "frame/blocks.h"
 #include "frame/frame_api.h"
 #include "installer/install_settings.h"
+#include "installer/installer_window.h"
+#include "payload/shell_commands_win.h"
+#include "payload/threads_win.h"
+#include "payload/zip_unit_win.h"
+#include "ui/widgets.h"
+
+extern "C" const uint8_t gConstantStart[];
+extern "C" const uint8_t gConstantEnd[];
+// The compiled form data, embedded as a byte array (count, length, bytes).
+extern "C" const uint8_t FormData[];
 
 namespace {
 
@@ -16,29 +33,56 @@ const char* const kDllCommands[] = {
     "SHBrowseForFolderA",   "SHGetPathFromIDListA", "CoTaskMemFree",
 };
 
+// In the order of ui/installer_routines.txt: the form stores index * 4.
+const EventHandler kHandlers[] = {
+    OnMainWindowCreated, OnInstallClicked, OnExtractProgress, OnFolderLabelPressed, OnCloseClicked,
+};
+
+// Library 1: the window unit and the widgets, indexed by unit number - 1.
+const UnitTypeDescriptor* const kCoreUnitTypes[0x2D] = {
+    &gWindowUnitType, nullptr, nullptr, nullptr, nullptr, &gPicBoxUnitType,  // 0x01..0x06
+    nullptr, nullptr, nullptr, &gLabelUnitType,                                // 0x07..0x0A
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,   // 0x0B..0x12
+    &gProcessBarUnitType,                                                      // 0x13
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,   // 0x14..0x1B
+    nullptr, nullptr, nullptr, nullptr, &gTimerUnitType,                       // 0x1C..0x20
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,   // 0x21..0x28
+    nullptr, nullptr, nullptr, nullptr, &gPicBtnUnitType,                      // 0x29..0x2D
+};
+const UnitTypeDescriptor* const kSkinUnitTypes[5] = {nullptr, nullptr, nullptr, nullptr, &gTransLabelUnitType};
+const UnitTypeDescriptor* const kZipUnitTypes[1] = {&gZipUnitType};
+
 const LibraryInfo kLibraries[] = {
-    {"core", nullptr, nullptr, 0},
-    {"skin", nullptr, nullptr, 0},
-    {"shell", nullptr, nullptr, 0},
-    {"zip", nullptr, nullptr, 0},
-    {"threads", nullptr, nullptr, 0},
+    {"core", WidgetLibraryNotify, kCoreUnitTypes, 0x2D},
+    {"skin", WidgetLibraryNotify, kSkinUnitTypes, 5},
+    {"shell", ShellLibraryNotify, nullptr, 0},
+    {"zip", ZipLibraryNotify, kZipUnitTypes, 1},
+    {"threads", ThreadLibraryNotify, nullptr, 0},
 };
 
 void Cleanup() { CleanupInstallSettings(); }
 
-}  // namespace
+uint32_t ByteArrayLength(const uint8_t* array) {
+  uint32_t length;
+  memcpy(&length, array + 4, 4);
+  return length;
+}
 
-extern "C" const uint8_t gConstantStart[];
-extern "C" const uint8_t gConstantEnd[];
+ArgValue CallCommand(ArgValue (*caller)(CommandFn, int, const ArgValue*), CommandFn command,
+                     std::initializer_list<ArgValue> args) {
+  return caller(command, static_cast<int>(args.size()), args.begin());
+}
+
+}  // namespace
 
 const ProgramDescriptor gProgramDescriptor = {
     3,
-    nullptr,
-    0,
+    kHandlers,
+    static_cast<int>(sizeof kHandlers / sizeof kHandlers[0]),
     gConstantStart,
     static_cast<size_t>(gConstantEnd - gConstantStart),
-    nullptr,
-    0,
+    FormData + 8,
+    ByteArrayLength(FormData),
     static_cast<int>(sizeof kLibraries / sizeof kLibraries[0]),
     kLibraries,
     static_cast<int>(sizeof kDllCommands / sizeof kDllCommands[0]),
@@ -51,6 +95,42 @@ int ProgramEntry() {
   _fpreset();
   InitialiseInstallSettings();
   gSystem.RuntimeService(kServiceRegisterCleanup, reinterpret_cast<intptr_t>(&Cleanup), 0, 0);
+  gSystem.LoadStartWindow(kMainWindow);
   gSystem.RunMessageLoop();
   return 0;
+}
+
+void WriteIntProperty(uint32_t unitId, int property, int32_t value) {
+  gSystem.WriteUnitProperty(kMainWindow, unitId, property, -1, static_cast<uint32_t>(value),
+                            value < 0 ? 0xFFFFFFFFu : 0);
+}
+
+void WriteTextProperty(uint32_t unitId, int property, const char* text) {
+  gSystem.WriteUnitProperty(kMainWindow, unitId, property, -1,
+                            static_cast<uint32_t>(reinterpret_cast<uintptr_t>(text)), 0);
+}
+
+std::string ReadTextProperty(uint32_t unitId, int property) {
+  auto* block = reinterpret_cast<char*>(
+      static_cast<uintptr_t>(gSystem.ReadUnitProperty(kMainWindow, unitId, property, -1)));
+  std::string text = block ? block : "";
+  FreeBlock(block);
+  return text;
+}
+
+uint64_t CallDll(int index, std::initializer_list<uint32_t> args) {
+  return gSystem.CallDllCommand(index, static_cast<int>(args.size()), args.begin());
+}
+
+ArgValue CallCore(CommandFn command, std::initializer_list<ArgValue> args) {
+  return CallCommand(gSystem.CallCoreCommand, command, args);
+}
+
+ArgValue CallLibrary(CommandFn command, std::initializer_list<ArgValue> args) {
+  return CallCommand(gSystem.CallLibraryCommand, command, args);
+}
+
+HandlerResult OnCloseClicked(const int32_t*, int) {
+  gSystem.ExitProgram(0);
+  return NoValue();
 }

@@ -1,0 +1,75 @@
+// The folder chooser: the shell's folder browser opened by a left-button
+// press on the folder label; the chosen folder + "\" + product name becomes
+// the label's text.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <string>
+
+#include "frame/blocks.h"
+#include "frame/core_commands.h"
+#include "installer/install_rules.h"
+#include "installer/install_settings.h"
+#include "installer/installer_window.h"
+
+namespace {
+
+enum : int {
+  kDllShGetFolderLocation = 3,
+  kDllShBrowseForFolder = 4,
+  kDllShGetPathFromIdList = 5,
+  kDllCoTaskMemFree = 6,
+};
+constexpr uint32_t kBrowseFlags = 0x77;
+constexpr size_t kNameBuffer = 260;
+
+uint32_t Address(const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); }
+
+}  // namespace
+
+std::string BrowseForFolder(uintptr_t owner, const char* title) {
+  LPITEMIDLIST desktop = nullptr;
+  CallDll(kDllShGetFolderLocation, {static_cast<uint32_t>(owner), 0, 0, 0, Address(&desktop)});
+  if (!title) title = "请选择文件夹路径";
+
+  std::string displayName(kNameBuffer, ' ');
+  BROWSEINFOA info = {};
+  info.hwndOwner = reinterpret_cast<HWND>(owner);
+  info.pidlRoot = desktop;
+  info.pszDisplayName = &displayName[0];
+  info.lpszTitle = title;
+  info.ulFlags = kBrowseFlags;
+  auto item = static_cast<uint32_t>(CallDll(kDllShBrowseForFolder, {Address(&info)}));
+
+  bool hasPath = false;
+  std::string path(kNameBuffer, ' ');
+  if (item) hasPath = static_cast<uint32_t>(CallDll(kDllShGetPathFromIdList, {item, Address(&path[0])})) != 0;
+  std::string result = ChosenFolder(displayName.c_str(), item != 0, hasPath, path.c_str());
+
+  CallDll(kDllCoTaskMemFree, {item});
+  // The desktop's item list is ours too; the browser has no use for it now.
+  if (desktop) CallDll(kDllCoTaskMemFree, {Address(desktop)});
+  return result;
+}
+
+HandlerResult OnFolderLabelPressed(const int32_t*, int) {
+  if (InstallRunning()) return NoValue();
+  UnitRef window = {kMainWindow, kWindowSelfUnit};
+  ArgValue windowArg{};
+  windowArg.ptr = &window;
+  windowArg.tag = kTagInt;
+  uintptr_t owner = static_cast<uint32_t>(CallCore(CmdGetUnitWindowHandle, {windowArg}).i32);
+  std::string folder = BrowseForFolder(owner, "请选择安装位置");
+  if (folder.empty()) return NoValue();
+
+  InstallSettings& s = Settings();
+  char* const* elements = nullptr;
+  uint32_t count = 0;
+  ViewTextArray(s.productNames, &elements, &count);
+  if (s.productIndex < 1) gSystem.ReportRuntimeError(4);
+  if (static_cast<uint32_t>(s.productIndex) > count) gSystem.ReportRuntimeError(1);
+  const char* name = elements[s.productIndex - 1];
+  std::string caption = folder + "\\" + (name ? name : "");
+  WriteTextProperty(kFolderLabel, kLabelCaption, caption.c_str());
+  return NoValue();
+}

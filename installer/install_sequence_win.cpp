@@ -1,0 +1,187 @@
+// The install sequence: the notice and the worker started by the install
+// button, writing the embedded archive out as tool.zip, the extraction with
+// its progress, and the completion (shortcut, final prompt, optional start,
+// clean-up, exit).
+//
+// The worker finishes by Extract's result, not at the 100 % event: the unit
+// raises that event also after a failed extraction, and an install that
+// failed must not be reported as done. A failed extraction offers Retry and
+// Cancel instead. One install runs at a time, into the folder the label
+// showed at the click; while it runs the install button and the folder
+// label ignore the user.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "frame/blocks.h"
+#include "frame/core_commands.h"
+#include "installer/install_rules.h"
+#include "installer/install_settings.h"
+#include "installer/installer_window.h"
+#include "payload/shell_commands_win.h"
+#include "payload/threads_win.h"
+#include "payload/zip_unit_win.h"
+
+extern "C" const uint8_t PayloadArchive[];
+extern "C" const uint8_t DonePicture[];
+
+namespace {
+
+enum : int { kDllCoInitialize = 1, kDllCoUninitialize = 2 };
+
+constexpr uint32_t kFlagsRetryCancelError = MB_RETRYCANCEL | MB_ICONERROR;
+constexpr uint32_t kFlagsYesNoInformation = 0x44;
+constexpr int kAnswerRetry = 3;
+constexpr int kAnswerYes = 5;
+// Most "tool_N.zip" names tried at a drive root before giving up.
+constexpr int kMaxRootArchiveAttempts = 1000;
+
+const char kNotice[] =
+    "由于系列正版软件都作了加壳加密处理\r\n如果部分杀毒软件提示警告，请允许即可！\r\n\r\n"
+    "软件干净无毒无木马~~支持正版 谢谢大家\r\n"
+    "软件安装好后，建议把安装的软件目录加入杀毒软件信任，再运行软件，以免影响部分功能使用。\r\n"
+    "可以阅读软件安装说明";
+const char kStepWriting[] = "1.释放压缩包..";
+const char kStepExtracting[] = "2.开始解压..";
+const char kShortcutMade[] = "3.创建快捷方式..成功";
+const char kShortcutFailed[] = "3.创建快捷方式..失败";
+const char kWriteFailed[] = "写入失败！Windows7请以管理员身份运行，建议关闭杀毒，再重试\r\n《确定》后将关闭本安装程序";
+const char kExtractFailed[] =
+    "安装失败！部分文件无法写入，软件可能正在运行。\r\n请关闭正在运行的软件后点<重试>，点<取消>退出安装";
+const char kFinalPrompt[] = "安装完成！\r\n点<是>将启动软件\r\n点<否>不启动,可以在桌面启动软件";
+const char kPromptCaption[] = "温馨提示：";
+
+volatile LONG gInstallRunning = 0;
+// The folder shown at the click; written before the worker starts.
+std::string gInstallFolder;
+
+ArgValue Text(const char* text) { return MakeText(text); }
+
+int ShowBox(const char* text, uint32_t flags, const char* caption) {
+  if (caption) return CallCore(CmdShowMessageBox, {Text(text), MakeInt(static_cast<int32_t>(flags)), Text(caption)}).i32;
+  return CallCore(CmdShowMessageBox, {Text(text), MakeInt(static_cast<int32_t>(flags))}).i32;
+}
+
+bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Writes the archive to path; a file left behind by a failed write counts as
+// written, so that the end removes it.
+bool WriteArchive(const std::string& path, std::vector<std::string>* written) {
+  ArgValue bytes{};
+  bytes.ptr = const_cast<uint8_t*>(PayloadArchive);
+  bytes.tag = kTagByteArray;
+  bool ok = CallCore(CmdWriteBytesToFile, {Text(path.c_str()), bytes}).i32 != 0;
+  if (ok || FileExists(path)) written->push_back(path);
+  return ok;
+}
+
+// Removes what this run wrote, the drive-root archive before the temporary one.
+void RemoveArchives(const std::vector<std::string>& written) {
+  for (auto it = written.rbegin(); it != written.rend(); ++it) CallCore(CmdRemoveFile, {Text(it->c_str())});
+}
+
+std::string SpecialFolder(int selector) {
+  ArgValue folder = CallLibrary(GetSpecialFolder, {MakeInt(selector)});
+  std::string path = folder.text ? folder.text : "";
+  FreeBlock(const_cast<char*>(folder.text));
+  return path;
+}
+
+// The archive at the root of the folder's drive: "X:\tool.zip", or the first
+// free "X:\tool_N.zip" when a file of that name is already there (it is not
+// ours to replace). Empty when no name is free.
+std::string FreeRootArchivePath(const std::string& folder) {
+  for (int attempt = 0; attempt < kMaxRootArchiveAttempts; ++attempt) {
+    std::string path = DriveRootArchivePath(folder, attempt);
+    if (path.empty() || !FileExists(path)) return path;
+  }
+  return std::string();
+}
+
+int ExtractInto(const std::string& archive, const std::string& folder) {
+  ArgValue unit{};
+  UnitRef ref = {kMainWindow, kZipUnit};
+  memcpy(unit.raw, &ref, sizeof ref);
+  unit.tag = kTagZipUnit;
+  return CallLibrary(Extract, {unit, Text(archive.c_str()), Text(folder.c_str())}).i32;
+}
+
+void Finish(const std::string& folder, const std::vector<std::string>& written) {
+  const char* productName = Settings().productName ? Settings().productName : "";
+  gSystem.WriteUnitProperty(kMainWindow, kInstallButton, kButtonNormalPicture, -1,
+                            static_cast<uint32_t>(reinterpret_cast<uintptr_t>(DonePicture)), 0);
+  gSystem.WriteUnitProperty(kMainWindow, kInstallButton, kButtonHoverPicture, -1,
+                            static_cast<uint32_t>(reinterpret_cast<uintptr_t>(DonePicture)), 0);
+
+  std::string link = SpecialFolder(3) + productName;
+  std::string target = ProductExePath(folder, productName);
+  int made = CallLibrary(CreateShortcut, {Text(link.c_str()), Text(target.c_str())}).i32;
+  WriteTextProperty(kLogLabel, kLabelCaption, made == 1 ? kShortcutMade : kShortcutFailed);
+
+  if (ShowBox(kFinalPrompt, kFlagsYesNoInformation, kPromptCaption) == kAnswerYes) {
+    // Started as a shortcut would start it: quoted when the path has a space,
+    // in its own folder.
+    std::string commandLine = CommandLineFor(target);
+    CallCore(CmdRunProgram, {Text(commandLine.c_str()), MakeBool(false), MakeInt(2), Text(folder.c_str())});
+  }
+  WriteIntProperty(kProgressBar, kPropVisibleNumber, 0);
+  RemoveArchives(written);
+  CallDll(kDllCoUninitialize, {});
+  gSystem.ExitProgram(0);
+}
+
+DWORD WINAPI InstallWorker(void*) {
+  CallDll(kDllCoInitialize, {0});
+  const std::string folder = gInstallFolder;
+  WriteTextProperty(kLogLabel, kLabelCaption, kStepWriting);
+
+  std::vector<std::string> written;
+  std::string archive;
+  std::string temp = SpecialFolder(11);
+  if (!temp.empty() && WriteArchive(TempArchivePath(temp), &written)) {
+    archive = TempArchivePath(temp);
+  } else {
+    std::string root = FreeRootArchivePath(folder);
+    if (!root.empty() && WriteArchive(root, &written)) archive = root;
+  }
+  if (archive.empty()) {
+    ShowBox(kWriteFailed, 0, nullptr);
+    RemoveArchives(written);
+    gSystem.ExitProgram(0);
+  }
+
+  WriteIntProperty(kProgressBar, kPropVisibleNumber, 1);
+  WriteTextProperty(kLogLabel, kLabelCaption, kStepExtracting);
+  while (ExtractInto(archive, folder) != 1) {
+    if (ShowBox(kExtractFailed, kFlagsRetryCancelError, kPromptCaption) != kAnswerRetry) {
+      RemoveArchives(written);
+      gSystem.ExitProgram(0);
+    }
+  }
+  Finish(folder, written);
+  return 0;
+}
+
+}  // namespace
+
+bool InstallRunning() { return gInstallRunning != 0; }
+
+HandlerResult OnInstallClicked(const int32_t*, int) {
+  if (InterlockedCompareExchange(&gInstallRunning, 1, 0) != 0) return NoValue();
+  gInstallFolder = ReadTextProperty(kFolderLabel, kLabelCaption);
+  ShowBox(kNotice, 0, nullptr);
+  ArgValue entry{};
+  entry.ptr = reinterpret_cast<void*>(&InstallWorker);
+  entry.tag = kTagSubroutine;
+  if (!CallLibrary(StartThread, {entry}).i32) InterlockedExchange(&gInstallRunning, 0);
+  return NoValue();
+}
+
+HandlerResult OnExtractProgress(const int32_t* args, int argCount) {
+  int32_t percent = argCount > 0 ? args[0] : 0;
+  double maximum = static_cast<double>(
+      static_cast<int32_t>(gSystem.ReadUnitProperty(kMainWindow, kProgressBar, kBarMaximum, -1)));
+  WriteIntProperty(kProgressBar, kBarPosition, static_cast<int32_t>(maximum / 100.0 * percent));
+  return NoValue();
+}

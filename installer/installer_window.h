@@ -1,0 +1,68 @@
+// The installer's window and the units its logic addresses (ids as the form
+// ui/installer_form.json gives them), the property numbers it reads and
+// writes, the handler routines bound in the form, and the small property
+// helpers they share. Windows only.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+
+#include "frame/frame_api.h"
+#include "frame/value.h"
+
+constexpr uint32_t kMainWindow = 0x52010001;
+constexpr uint32_t kLogLabel = 0x160100A0;      // 标签_日志
+constexpr uint32_t kProgressBar = 0x16010066;   // 进度条1
+constexpr uint32_t kZipUnit = 0x1601005A;       // ZIP压缩1
+constexpr uint32_t kInstallButton = 0x16010021; // 图形按钮1
+constexpr uint32_t kFolderLabel = 0x1601001E;   // 标签_安装目录
+
+// Property numbers.
+constexpr int kPropTopNumber = 1, kPropWidthNumber = 2, kPropHeightNumber = 3, kPropVisibleNumber = 5;
+constexpr int kLabelCaption = 8;
+constexpr int kBarMaximum = 12, kBarPosition = 13;
+constexpr int kButtonNormalPicture = 10, kButtonHoverPicture = 11;
+
+// The build's brand row and product (cache variables of the build).
+#ifndef SETUP_BRAND_KEY
+#define SETUP_BRAND_KEY 0
+#endif
+#ifndef SETUP_PRODUCT_INDEX
+#define SETUP_PRODUCT_INDEX 22
+#endif
+constexpr int32_t kBrandKey = SETUP_BRAND_KEY;
+constexpr int32_t kProductIndex = SETUP_PRODUCT_INDEX;
+
+// Handler routines (the form binds them by their place in the handler table).
+HandlerResult OnMainWindowCreated(const int32_t* args, int argCount);
+HandlerResult OnInstallClicked(const int32_t* args, int argCount);
+HandlerResult OnExtractProgress(const int32_t* args, int argCount);
+HandlerResult OnFolderLabelPressed(const int32_t* args, int argCount);
+HandlerResult OnCloseClicked(const int32_t* args, int argCount);
+
+// QueryDiskSpace: GetDiskFreeSpaceExA on drive through DLL command 0, the
+// sizes in whole MiB into *used, *free and *total (unchanged when the call
+// fails). Returns the call's result (non-zero on success).
+int32_t QueryDiskSpace(const char* drive, int64_t* used, int64_t* free, int64_t* total);
+
+// BrowseForFolder: the shell's folder browser owned by `owner`; the chosen
+// folder, or empty. title null: "请选择文件夹路径".
+std::string BrowseForFolder(uintptr_t owner, const char* title);
+
+// True while an install worker runs: the install button and the folder
+// label then ignore the user.
+bool InstallRunning();
+
+// Property access on the main window's units.
+void WriteIntProperty(uint32_t unitId, int property, int32_t value);
+void WriteTextProperty(uint32_t unitId, int property, const char* text);
+// A text property as a string (the block is freed).
+std::string ReadTextProperty(uint32_t unitId, int property);
+
+// A call of a declared DLL command with 32-bit arguments.
+uint64_t CallDll(int index, std::initializer_list<uint32_t> args);
+
+// Calls a core or library command; texts in the result stay the caller's.
+ArgValue CallCore(CommandFn command, std::initializer_list<ArgValue> args);
+ArgValue CallLibrary(CommandFn command, std::initializer_list<ArgValue> args);

@@ -1,0 +1,65 @@
+// Start-up: the window's size and place, the default drive by the free space
+// on D:, the brand row and product of this build, and the default
+// installation path in the folder label.
+#include <windows.h>
+
+#include <string>
+
+#include "frame/blocks.h"
+#include "frame/text_commands.h"
+#include "installer/brand_table.h"
+#include "installer/install_rules.h"
+#include "installer/install_settings.h"
+#include "installer/installer_window.h"
+
+namespace {
+
+constexpr int kDllGetDiskFreeSpaceEx = 0;
+
+uint32_t Address(const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); }
+
+}  // namespace
+
+int32_t QueryDiskSpace(const char* drive, int64_t* used, int64_t* free, int64_t* total) {
+  int32_t ok = static_cast<int32_t>(CallDll(kDllGetDiskFreeSpaceEx, {Address(drive), Address(used),
+                                                                     Address(total), Address(free)}));
+  DiskSpaceMiB mib = ToWholeMiB(*used, *total, *free);
+  *used = mib.used;
+  *free = mib.free;
+  *total = mib.total;
+  return ok;
+}
+
+HandlerResult OnMainWindowCreated(const int32_t*, int) {
+  WriteIntProperty(kWindowSelfUnit, kPropWidthNumber, 250);
+  WriteIntProperty(kWindowSelfUnit, kPropHeightNumber, 400);
+  WriteIntProperty(kWindowSelfUnit, kPropTopNumber, 300);
+
+  int64_t used = 0, free = 0, total = 0;
+  QueryDiskSpace("d:", &used, &free, &total);
+  const char* drivePrefix = DefaultDrivePrefix(free);
+
+  InstallSettings& s = Settings();
+  s.productIndex = kProductIndex;
+  const char* folderName = "";
+  if (const BrandProfile* row = FindBrandProfile(kBrandKey)) {
+    folderName = row->folderName;
+    FreeBlock(s.productList);
+    s.productList = NewText(row->productList);
+  }
+  void* names = SplitText(s.productList, "|");
+  FreeTextArray(s.productNames);
+  s.productNames = names;
+
+  char* const* elements = nullptr;
+  uint32_t count = 0;
+  ViewTextArray(s.productNames, &elements, &count);
+  if (s.productIndex < 1) gSystem.ReportRuntimeError(4);
+  if (static_cast<uint32_t>(s.productIndex) > count) gSystem.ReportRuntimeError(1);
+  FreeBlock(s.productName);
+  s.productName = NewText(elements[s.productIndex - 1]);
+
+  std::string path = std::string(drivePrefix) + folderName + (s.productName ? s.productName : "");
+  WriteTextProperty(kFolderLabel, kLabelCaption, path.c_str());
+  return NoValue();
+}

@@ -1,0 +1,446 @@
+// setup.exe from start to exit, driven as a user would drive it: the window
+// and its page, the default folder, the folder browser, the close controls,
+// and whole installs with the notice, the extraction, the shortcut, the
+// final prompt and the clean-up. Each test starts its own setup.exe.
+#include <windows.h>
+#include <objidl.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "tests/driver/test_driver.h"
+#include "tests/win32/zip_test_support.h"
+
+namespace {
+
+constexpr DWORD kWaitMs = 30000;
+constexpr const char* kTitle = "安装程序";
+constexpr const char* kProduct = "VantrelCorvane";
+const char kNotice[] =
+    "由于系列正版软件都作了加壳加密处理\r\n如果部分杀毒软件提示警告，请允许即可！\r\n\r\n"
+    "软件干净无毒无木马~~支持正版 谢谢大家\r\n"
+    "软件安装好后，建议把安装的软件目录加入杀毒软件信任，再运行软件，以免影响部分功能使用。\r\n"
+    "可以阅读软件安装说明";
+const char kFinalPrompt[] = "安装完成！\r\n点<是>将启动软件\r\n点<否>不启动,可以在桌面启动软件";
+const char kExtractFailed[] =
+    "安装失败！部分文件无法写入，软件可能正在运行。\r\n请关闭正在运行的软件后点<重试>，点<取消>退出安装";
+// The six entries of the demo payload, as they land in the folder.
+const char* const kInstalledFiles[] = {"VantrelUpdate.exe", "VantrelCore.dll", "VantrelCorvane.exe",
+                                       "share\\设置.ini", "share\\VantrelRes.dll"};
+
+// Page 1's colour and pages 2 and 3's, as COLORREF.
+constexpr COLORREF kPage1 = RGB(22, 131, 196);
+constexpr COLORREF kPage2 = RGB(117, 184, 238);
+
+std::string Utf8(const std::string& gbk) { return testdriver::AnsiToUtf8(gbk); }
+
+bool DriveDHasRoom() {
+  ULARGE_INTEGER available, total, free;
+  if (!GetDiskFreeSpaceExA("d:", &available, &total, &free)) return false;
+  return free.QuadPart / 1048576 >= 1000;
+}
+
+std::string DefaultFolder() {
+  return std::string(DriveDHasRoom() ? "D:\\" : "C:\\") + "Vantrel软件\\" + kProduct;
+}
+
+std::string DesktopLink() {
+  char desktop[MAX_PATH] = {};
+  SHGetSpecialFolderPathA(nullptr, desktop, CSIDL_DESKTOPDIRECTORY, FALSE);
+  return std::string(desktop) + "\\" + kProduct + ".lnk";
+}
+
+std::string TempArchive() {
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  return std::string(temp) + "tool.zip";
+}
+
+// The screen pixels of a window's client area, row by row.
+struct Capture {
+  int width = 0, height = 0;
+  std::vector<uint32_t> pixels;  // 0x00RRGGBB
+  COLORREF At(int x, int y) const {
+    uint32_t p = pixels[static_cast<size_t>(y) * width + x];
+    return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+  }
+};
+
+Capture CaptureClient(HWND window) {
+  Capture c;
+  RECT client;
+  if (!GetClientRect(window, &client)) return c;
+  POINT origin = {0, 0};
+  ClientToScreen(window, &origin);
+  c.width = client.right;
+  c.height = client.bottom;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = c.width;
+  info.bmiHeader.biHeight = -c.height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP section = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, section);
+  BitBlt(memory, 0, 0, c.width, c.height, screen, origin.x, origin.y, SRCCOPY);
+  GdiFlush();
+  const auto* p = static_cast<const uint32_t*>(bits);
+  c.pixels.assign(p, p + static_cast<size_t>(c.width) * c.height);
+  SelectObject(memory, old);
+  DeleteObject(section);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return c;
+}
+
+bool Near(COLORREF a, COLORREF b, int tolerance) {
+  return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
+         std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
+}
+
+// One run of a setup program.
+class SetupRun {
+ public:
+  explicit SetupRun(const char* exe = SETUP_EXE_PATH) {
+    std::string line;
+    testdriver::AppendQuotedArgument(&line, exe);
+    process_ = testdriver::StartProgram(line, "");
+  }
+  ~SetupRun() {
+    if (process_.IsStarted() && testdriver::WaitForExit(process_, 0, nullptr) != testdriver::WaitResult::kExited)
+      testdriver::Kill(process_);
+  }
+  testdriver::Process& process() { return process_; }
+
+  HWND Window() {
+    if (!window_) window_ = testdriver::FindTopWindow(process_, kTitle, nullptr, kWaitMs);
+    return window_;
+  }
+  HWND Child(const char* text, const char* className = nullptr) {
+    return testdriver::FindChildByText(Window(), text, className);
+  }
+  HWND FolderLabel() {
+    // The label that shows a path ending in the product's name.
+    for (HWND child : testdriver::ListDescendants(Window())) {
+      std::string text = testdriver::GetTextOf(child);
+      if (text.size() > 3 && text.compare(1, 2, ":\\") == 0) return child;
+    }
+    return nullptr;
+  }
+  // The page-1 control of this size at about this place in the window's
+  // client area (page 1's single-line border shifts its children by 1).
+  HWND ChildAt(int x, int y, int width, int height) {
+    for (HWND child : testdriver::ListDescendants(Window())) {
+      RECT r;
+      GetWindowRect(child, &r);
+      POINT p = {r.left, r.top};
+      ScreenToClient(Window(), &p);
+      if (r.right - r.left == width && r.bottom - r.top == height && std::abs(p.x - x) <= 2 &&
+          std::abs(p.y - y) <= 2)
+        return child;
+    }
+    return nullptr;
+  }
+  HWND InstallButton() { return ChildAt(14, 255, 220, 80); }
+  std::string LogText() {
+    HWND log = ChildAt(79, 344, 160, 24);
+    return log ? testdriver::GetTextOf(log) : "<no log label>";
+  }
+
+  DWORD ExitCode(DWORD waitMs = kWaitMs) {
+    DWORD code = 0xDEAD;
+    EXPECT_EQ(testdriver::WaitForExit(process_, waitMs, &code), testdriver::WaitResult::kExited);
+    return code;
+  }
+  bool StillRunning(DWORD waitMs) {
+    return testdriver::WaitForExit(process_, waitMs, nullptr) == testdriver::WaitResult::kTimedOut;
+  }
+
+  // Clicks the install button and answers the notice.
+  void StartInstall() {
+    HWND button = InstallButton();
+    ASSERT_NE(button, nullptr);
+    PostMessageA(button, WM_MOUSEMOVE, 0, MAKELPARAM(100, 40));
+    PostMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 40));
+    PostMessageA(button, WM_LBUTTONUP, 0, MAKELPARAM(100, 40));
+    HWND notice = testdriver::FindMessageBox(process_, "信息：", kWaitMs);
+    ASSERT_NE(notice, nullptr);
+    EXPECT_EQ(Utf8(testdriver::ReadMessageBoxText(notice)), Utf8(kNotice));
+    testdriver::PressButton(notice, IDOK);
+    testdriver::WaitUntilGone(notice, kWaitMs);
+  }
+
+ private:
+  testdriver::Process process_;
+  HWND window_ = nullptr;
+};
+
+// Removes what an install leaves behind.
+void RemoveInstall(const std::string& folder) {
+  ziptest::RemoveTree(folder);
+  DeleteFileA(DesktopLink().c_str());
+}
+
+TEST(InstallerE2E, WindowIsBorderlessAtTop300WithPage1AndTheDefaultFolder) {
+  SetupRun run;
+  HWND window = run.Window();
+  ASSERT_NE(window, nullptr);
+  RECT rect;
+  ASSERT_TRUE(testdriver::WindowRectOf(window, &rect));
+  EXPECT_EQ(rect.right - rect.left, 250);
+  EXPECT_EQ(rect.bottom - rect.top, 400);
+  EXPECT_EQ(rect.top, 300);
+  EXPECT_EQ(rect.left, (GetSystemMetrics(SM_CXSCREEN) - 250) / 2);
+  LONG style = GetWindowLongA(window, GWL_STYLE);
+  EXPECT_EQ(style & (WS_CAPTION | WS_THICKFRAME | WS_BORDER), 0);
+
+  HWND folder = run.FolderLabel();
+  ASSERT_NE(folder, nullptr);
+  EXPECT_EQ(Utf8(testdriver::GetTextOf(folder)), Utf8(DefaultFolder()));
+  // Run again by the build's drive tests with and without a drive D:.
+  char expected[4] = {};
+  if (GetEnvironmentVariableA("SETUP_EXPECT_DRIVE", expected, sizeof expected) == 1)
+    EXPECT_EQ(testdriver::GetTextOf(folder).substr(0, 3), std::string(expected) + ":\\");
+  EXPECT_EQ(run.LogText(), "");
+  HWND bar = testdriver::FindChildByClass(window, "msctls_progress32");
+  ASSERT_NE(bar, nullptr);
+  EXPECT_FALSE(testdriver::IsWindowShown(bar));
+
+  Sleep(500);  // let every control paint
+  Capture shot = CaptureClient(window);
+  ASSERT_EQ(shot.width, 250);
+  ASSERT_EQ(shot.height, 400);
+  // Page 1 covers the client area: its colour right of the logo and between
+  // the logo and the button, and nothing of pages 2 and 3 anywhere off the
+  // pictures.
+  EXPECT_TRUE(Near(shot.At(240, 150), kPage1, 2));
+  EXPECT_TRUE(Near(shot.At(120, 250), kPage1, 2));
+  int page2Pixels = 0;
+  for (int y = 1; y < 399; ++y)
+    for (int x : {1, 5, 236, 245, 248}) page2Pixels += Near(shot.At(x, y), kPage2, 8) ? 1 : 0;
+  EXPECT_EQ(page2Pixels, 0);
+  // The logo is drawn: white flame pixels inside its box.
+  int white = 0;
+  for (int y = 36; y < 247; y += 3)
+    for (int x = 12; x < 223; x += 3) white += Near(shot.At(x, y), RGB(255, 255, 255), 30) ? 1 : 0;
+  EXPECT_GT(white, 200);
+  // The yellow bold title.
+  int yellow = 0;
+  for (int y = 8; y < 32; ++y)
+    for (int x = 7; x < 75; ++x) {
+      COLORREF c = shot.At(x, y);
+      yellow += GetRValue(c) > 200 && GetGValue(c) > 200 && GetBValue(c) < 90 ? 1 : 0;
+    }
+  EXPECT_GT(yellow, 20);
+  // The install button's face reaches its bottom rows: the hidden progress
+  // bar above it shows nothing.
+  COLORREF face = shot.At(30, 300);
+  EXPECT_FALSE(Near(face, kPage1, 10));
+  EXPECT_TRUE(Near(shot.At(30, 330), shot.At(30, 320), 40));
+}
+
+TEST(InstallerE2E, CloseLabelEndsTheProgramOnReleaseOnly) {
+  SetupRun run;
+  ASSERT_NE(run.Window(), nullptr);
+  HWND close = run.Child("×");
+  ASSERT_NE(close, nullptr);
+  PostMessageA(close, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  EXPECT_TRUE(run.StillRunning(1000));
+  PostMessageA(close, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  EXPECT_EQ(run.ExitCode(), 0u);
+}
+
+// The folder browser: a folder picked in its tree becomes the label's text
+// with the product's name; Cancel leaves the label.
+TEST(InstallerE2E, FolderBrowserSetsTheChosenFolderAndCancelKeepsTheLabel) {
+  char desktop[MAX_PATH] = {};
+  SHGetSpecialFolderPathA(nullptr, desktop, CSIDL_DESKTOPDIRECTORY, FALSE);
+  std::string chosen = std::string(desktop) + "\\zzchosen";
+  CreateDirectoryA(chosen.c_str(), nullptr);
+
+  SetupRun run;
+  HWND label = run.FolderLabel();
+  ASSERT_NE(label, nullptr);
+  std::string before = testdriver::GetTextOf(label);
+
+  PostMessageA(label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  PostMessageA(label, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  HWND browser = testdriver::FindMessageBox(run.process(), nullptr, kWaitMs);
+  ASSERT_NE(browser, nullptr);
+  testdriver::PressButton(browser, IDCANCEL);
+  ASSERT_TRUE(testdriver::WaitUntilGone(browser, kWaitMs));
+  EXPECT_EQ(testdriver::GetTextOf(label), before);
+
+  PostMessageA(label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  browser = testdriver::FindMessageBox(run.process(), nullptr, kWaitMs);
+  ASSERT_NE(browser, nullptr);
+  // Typing a name in the tree selects the folder, as a user's keys would.
+  HWND tree = testdriver::FindChildByClass(browser, "SysTreeView32");
+  ASSERT_NE(tree, nullptr);
+  Sleep(300);
+  for (char c : std::string("zzchosen")) PostMessageA(tree, WM_CHAR, static_cast<unsigned char>(c), 1);
+  Sleep(500);
+  testdriver::PressButton(browser, IDOK);
+  ASSERT_TRUE(testdriver::WaitUntilGone(browser, kWaitMs));
+  EXPECT_EQ(Utf8(testdriver::GetTextOf(label)), Utf8(chosen + "\\" + kProduct));
+  RemoveDirectoryA(chosen.c_str());
+}
+
+TEST(InstallerE2E, InstallsCreatesTheShortcutAndCleansUpOnNo) {
+  std::string folder = DefaultFolder();
+  RemoveInstall(folder);
+  SetupRun run;
+  ASSERT_NE(run.Window(), nullptr);
+  run.StartInstall();
+  HWND prompt = testdriver::FindMessageBox(run.process(), "温馨提示：", kWaitMs);
+  ASSERT_NE(prompt, nullptr);
+  EXPECT_EQ(Utf8(testdriver::ReadMessageBoxText(prompt)), Utf8(kFinalPrompt));
+  EXPECT_EQ(run.LogText(), "3.创建快捷方式..成功");
+  for (const char* file : kInstalledFiles) EXPECT_TRUE(ziptest::IsFile(folder + "\\" + file)) << Utf8(file);
+  EXPECT_TRUE(ziptest::IsFile(DesktopLink()));
+
+  // While the prompt is up, the install button and the folder label ignore
+  // the user: no second notice, no folder browser.
+  PostMessageA(run.InstallButton(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 40));
+  PostMessageA(run.InstallButton(), WM_LBUTTONUP, 0, MAKELPARAM(100, 40));
+  PostMessageA(run.FolderLabel(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  EXPECT_EQ(testdriver::FindMessageBox(run.process(), "信息：", 1000), nullptr);
+
+  testdriver::PressButton(prompt, IDNO);
+  EXPECT_EQ(run.ExitCode(), 0u);
+  EXPECT_FALSE(ziptest::IsFile(TempArchive()));
+  // Installed files are writable (entries made on MS-DOS hosts come as
+  // read-only and are set back to normal).
+  EXPECT_EQ(GetFileAttributesA((folder + "\\VantrelCorvane.exe").c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+  RemoveInstall(folder);
+}
+
+TEST(InstallerE2E, YesStartsTheProductFromItsFolder) {
+  std::string folder = DefaultFolder();
+  RemoveInstall(folder);
+  SetupRun run;
+  ASSERT_NE(run.Window(), nullptr);
+  run.StartInstall();
+  HWND prompt = testdriver::FindMessageBox(run.process(), "温馨提示：", kWaitMs);
+  ASSERT_NE(prompt, nullptr);
+  testdriver::PressButton(prompt, IDYES);
+  EXPECT_EQ(run.ExitCode(), 0u);
+  HWND product = testdriver::FindTopWindow(0, kProduct, nullptr, kWaitMs);
+  EXPECT_NE(product, nullptr);
+  if (product) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(product, &pid);
+    HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+    TerminateProcess(h, 0);
+    WaitForSingleObject(h, 5000);
+    CloseHandle(h);
+  }
+  RemoveInstall(folder);
+}
+
+// A file of the product held open without sharing makes the extraction
+// fail: the user is told and may retry once the file is free again.
+TEST(InstallerE2E, FailedExtractionOffersRetryAndNeverReportsSuccess) {
+  std::string folder = DefaultFolder();
+  RemoveInstall(folder);
+  ASSERT_TRUE(CreateDirectoryA(folder.substr(0, folder.rfind('\\')).c_str(), nullptr) ||
+              GetLastError() == ERROR_ALREADY_EXISTS);
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  std::string locked = folder + "\\VantrelCore.dll";
+  HANDLE hold = CreateFileA(locked.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(hold, INVALID_HANDLE_VALUE);
+
+  SetupRun run;
+  ASSERT_NE(run.Window(), nullptr);
+  run.StartInstall();
+  HWND failure = testdriver::FindMessageBox(run.process(), "温馨提示：", kWaitMs);
+  ASSERT_NE(failure, nullptr);
+  EXPECT_EQ(Utf8(testdriver::ReadMessageBoxText(failure)), Utf8(kExtractFailed));
+  EXPECT_NE(testdriver::FindChildById(failure, IDRETRY), nullptr);
+  EXPECT_NE(testdriver::FindChildById(failure, IDCANCEL), nullptr);
+  EXPECT_EQ(run.LogText(), "2.开始解压..");
+  EXPECT_FALSE(ziptest::IsFile(DesktopLink()));
+
+  CloseHandle(hold);
+  testdriver::PressButton(failure, IDRETRY);
+  testdriver::WaitUntilGone(failure, kWaitMs);
+  HWND prompt = testdriver::FindMessageBox(run.process(), "温馨提示：", kWaitMs);
+  ASSERT_NE(prompt, nullptr);
+  EXPECT_EQ(Utf8(testdriver::ReadMessageBoxText(prompt)), Utf8(kFinalPrompt));
+  EXPECT_EQ(ziptest::ReadBytes(locked).substr(0, 2), "MZ");
+  testdriver::PressButton(prompt, IDNO);
+  EXPECT_EQ(run.ExitCode(), 0u);
+  EXPECT_FALSE(ziptest::IsFile(TempArchive()));
+  RemoveInstall(folder);
+}
+
+TEST(InstallerE2E, CancelAfterAFailedExtractionEndsAndRemovesTheArchive) {
+  std::string folder = DefaultFolder();
+  RemoveInstall(folder);
+  CreateDirectoryA(folder.substr(0, folder.rfind('\\')).c_str(), nullptr);
+  CreateDirectoryA(folder.c_str(), nullptr);
+  HANDLE hold = CreateFileA((folder + "\\VantrelCore.dll").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                            nullptr);
+  ASSERT_NE(hold, INVALID_HANDLE_VALUE);
+  SetupRun run;
+  ASSERT_NE(run.Window(), nullptr);
+  run.StartInstall();
+  HWND failure = testdriver::FindMessageBox(run.process(), "温馨提示：", kWaitMs);
+  ASSERT_NE(failure, nullptr);
+  testdriver::PressButton(failure, IDCANCEL);
+  EXPECT_EQ(run.ExitCode(), 0u);
+  CloseHandle(hold);
+  EXPECT_FALSE(ziptest::IsFile(TempArchive()));
+  EXPECT_FALSE(ziptest::IsFile(DesktopLink()));
+  RemoveInstall(folder);
+}
+
+// With no usable temporary folder the archive goes to the drive root, under
+// another name when the user already has a tool.zip there.
+TEST(InstallerE2E, DriveRootArchiveNeverReplacesTheUsersToolZip) {
+  std::string folder = DefaultFolder();
+  RemoveInstall(folder);
+  std::string root = folder.substr(0, 3);
+  std::string users = root + "tool.zip";
+  ASSERT_TRUE(ziptest::WriteBytes(users, "the user's own file"));
+
+  char savedTmp[MAX_PATH] = {}, savedTemp[MAX_PATH] = {};
+  GetEnvironmentVariableA("TMP", savedTmp, MAX_PATH);
+  GetEnvironmentVariableA("TEMP", savedTemp, MAX_PATH);
+  SetEnvironmentVariableA("TMP", "C:\\no such folder\\");
+  SetEnvironmentVariableA("TEMP", "C:\\no such folder\\");
+  SetupRun run;
+  SetEnvironmentVariableA("TMP", savedTmp[0] ? savedTmp : nullptr);
+  SetEnvironmentVariableA("TEMP", savedTemp[0] ? savedTemp : nullptr);
+  ASSERT_NE(run.Window(), nullptr);
+  run.StartInstall();
+  HWND prompt = testdriver::FindMessageBox(run.process(), "温馨提示：", kWaitMs);
+  ASSERT_NE(prompt, nullptr);
+  EXPECT_TRUE(ziptest::IsFile(root + "tool_1.zip"));
+  EXPECT_TRUE(ziptest::IsFile(folder + "\\VantrelCorvane.exe"));
+  testdriver::PressButton(prompt, IDNO);
+  EXPECT_EQ(run.ExitCode(), 0u);
+  EXPECT_FALSE(ziptest::IsFile(root + "tool_1.zip"));
+  EXPECT_EQ(ziptest::ReadBytes(users), "the user's own file");
+  DeleteFileA(users.c_str());
+  RemoveInstall(folder);
+}
+
+TEST(InstallerE2E, BrandKeyWithoutARowEndsWithRuntimeError1) {
+  SetupRun run(SETUP_NO_BRAND_EXE_PATH);
+  HWND box = testdriver::FindMessageBox(run.process(), "错误", kWaitMs);
+  ASSERT_NE(box, nullptr);
+  std::string text = testdriver::ReadMessageBoxText(box);
+  EXPECT_EQ(text.rfind("运行时出错!\r\n\r\n错误代码：1\r\n", 0), 0u) << Utf8(text);
+  testdriver::PressButton(box, IDOK);
+  EXPECT_EQ(run.ExitCode(), 0xFFFFFFFFu);
+}
+
+}  // namespace
