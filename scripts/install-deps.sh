@@ -6,7 +6,7 @@ set -euo pipefail
 need_pkgs=(cmake ninja-build g++ dpkg-dev g++-mingw-w64-i686-posix libz-mingw-w64-dev
   mingw-w64-tools nasm googletest libjpeg62-turbo-dev zlib1g-dev libminizip-dev
   nlohmann-json3-dev xvfb xauth xdotool fonts-wqy-zenhei imagemagick locales bzip2
-  wine wine32:i386)
+  wine wine32:i386 nsis)
 
 sudo_() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 
