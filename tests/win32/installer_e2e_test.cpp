@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "payload/archive_reader_win.h"
 #include "tests/driver/test_driver.h"
+#include "tests/win32/shell_link_support.h"
 #include "tests/win32/zip_test_support.h"
 
 namespace {
@@ -105,6 +107,48 @@ bool Near(COLORREF a, COLORREF b, int tolerance) {
          std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
 }
 
+// Saves the screen as a PNG in the build's screenshot folder with the X
+// server's own screenshot tool (Wine starts Unix programs by their path): the
+// stages of an install, kept as artefacts of the test run. GDI cannot read
+// back what other processes' windows show under Wine.
+void SaveScreen(const char* name) {
+  Sleep(500);  // let the boxes and controls paint
+  std::string folder = SETUP_SCREENSHOT_DIR;
+  CreateDirectoryA(folder.c_str(), nullptr);
+  std::string file = folder + "/" + name + ".png";
+  DeleteFileA(file.c_str());
+  std::string line = "Z:\\usr\\bin\\import -window root ";
+  testdriver::AppendQuotedArgument(&line, file.substr(2));
+  // A Unix program runs detached from its Windows process handle: wait for
+  // its file instead.
+  testdriver::Process shot = testdriver::StartProgram(line, "");
+  for (int i = 0; shot.IsStarted() && i < 100 && !ziptest::IsFile(file); ++i) Sleep(100);
+  Sleep(300);
+}
+
+// The DOS time of every entry of the payload as the installed file's last
+// write time (UTC, not converted); "" when all agree, else the first
+// difference.
+std::string CompareFileTimes(const std::string& folder) {
+  auto reader = ArchiveReader::Open(SETUP_PAYLOAD_ZIP_FILE);
+  if (!reader) return "payload not readable";
+  ZipEntryInfo info;
+  for (int32_t i = 0; reader->EntryInfo(i, &info) == kReaderOk; ++i) {
+    if (info.attributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    std::string path = folder + "\\" + info.name;
+    for (char& c : path)
+      if (c == '/') c = '\\';
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return "missing " + Utf8(info.name);
+    FILETIME written;
+    GetFileTime(f, nullptr, nullptr, &written);
+    CloseHandle(f);
+    if (CompareFileTime(&written, &info.lastWriteTime) != 0) return "time of " + Utf8(info.name);
+  }
+  reader->Close();
+  return "";
+}
+
 // One run of a setup program.
 class SetupRun {
  public:
@@ -172,6 +216,8 @@ class SetupRun {
     PostMessageA(button, WM_LBUTTONUP, 0, MAKELPARAM(100, 40));
     HWND notice = testdriver::FindMessageBox(process_, "信息：", kWaitMs);
     ASSERT_NE(notice, nullptr);
+    if (!noticeSaved_) SaveScreen("2-notice");
+    noticeSaved_ = true;
     EXPECT_EQ(Utf8(testdriver::ReadMessageBoxText(notice)), Utf8(kNotice));
     testdriver::PressButton(notice, IDOK);
     testdriver::WaitUntilGone(notice, kWaitMs);
@@ -180,7 +226,9 @@ class SetupRun {
  private:
   testdriver::Process process_;
   HWND window_ = nullptr;
+  static bool noticeSaved_;
 };
+bool SetupRun::noticeSaved_ = false;
 
 // Removes what an install leaves behind.
 void RemoveInstall(const std::string& folder) {
@@ -214,6 +262,7 @@ TEST(InstallerE2E, WindowIsBorderlessAtTop300WithPage1AndTheDefaultFolder) {
   EXPECT_FALSE(testdriver::IsWindowShown(bar));
 
   Sleep(500);  // let every control paint
+  SaveScreen("1-idle");
   Capture shot = CaptureClient(window);
   ASSERT_EQ(shot.width, 250);
   ASSERT_EQ(shot.height, 400);
@@ -223,8 +272,9 @@ TEST(InstallerE2E, WindowIsBorderlessAtTop300WithPage1AndTheDefaultFolder) {
   EXPECT_TRUE(Near(shot.At(240, 150), kPage1, 2));
   EXPECT_TRUE(Near(shot.At(120, 250), kPage1, 2));
   int page2Pixels = 0;
-  for (int y = 1; y < 399; ++y)
+  for (int y = 1; y < 399; ++y) {
     for (int x : {1, 5, 236, 245, 248}) page2Pixels += Near(shot.At(x, y), kPage2, 8) ? 1 : 0;
+  }
   EXPECT_EQ(page2Pixels, 0);
   // The logo is drawn: white flame pixels inside its box.
   int white = 0;
@@ -301,10 +351,17 @@ TEST(InstallerE2E, InstallsCreatesTheShortcutAndCleansUpOnNo) {
   run.StartInstall();
   HWND prompt = testdriver::FindMessageBox(run.process(), "温馨提示：", kWaitMs);
   ASSERT_NE(prompt, nullptr);
+  SaveScreen("4-final-prompt");
   EXPECT_EQ(Utf8(testdriver::ReadMessageBoxText(prompt)), Utf8(kFinalPrompt));
   EXPECT_EQ(run.LogText(), "3.创建快捷方式..成功");
+  EXPECT_TRUE(testdriver::IsWindowShown(testdriver::FindChildByClass(run.Window(), "msctls_progress32")));
   for (const char* file : kInstalledFiles) EXPECT_TRUE(ziptest::IsFile(folder + "\\" + file)) << Utf8(file);
-  EXPECT_TRUE(ziptest::IsFile(DesktopLink()));
+  EXPECT_EQ(CompareFileTimes(folder), "");
+  CoInitialize(nullptr);
+  linktest::LinkInfo link = linktest::ReadLink(DesktopLink());
+  CoUninitialize();
+  EXPECT_TRUE(link.loaded);
+  EXPECT_EQ(Utf8(link.path), Utf8(folder + "\\VantrelCorvane.exe"));
 
   // While the prompt is up, the install button and the folder label ignore
   // the user: no second notice, no folder browser.
@@ -316,6 +373,7 @@ TEST(InstallerE2E, InstallsCreatesTheShortcutAndCleansUpOnNo) {
   testdriver::PressButton(prompt, IDNO);
   EXPECT_EQ(run.ExitCode(), 0u);
   EXPECT_FALSE(ziptest::IsFile(TempArchive()));
+  EXPECT_FALSE(ziptest::IsFile(folder.substr(0, 3) + "tool.zip"));
   // Installed files are writable (entries made on MS-DOS hosts come as
   // read-only and are set back to normal).
   EXPECT_EQ(GetFileAttributesA((folder + "\\VantrelCorvane.exe").c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
@@ -353,7 +411,7 @@ TEST(InstallerE2E, FailedExtractionOffersRetryAndNeverReportsSuccess) {
   ASSERT_TRUE(CreateDirectoryA(folder.substr(0, folder.rfind('\\')).c_str(), nullptr) ||
               GetLastError() == ERROR_ALREADY_EXISTS);
   ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
-  std::string locked = folder + "\\VantrelCore.dll";
+  std::string locked = folder + "\\VantrelCorvane.exe";
   HANDLE hold = CreateFileA(locked.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   ASSERT_NE(hold, INVALID_HANDLE_VALUE);
 
@@ -362,6 +420,7 @@ TEST(InstallerE2E, FailedExtractionOffersRetryAndNeverReportsSuccess) {
   run.StartInstall();
   HWND failure = testdriver::FindMessageBox(run.process(), "温馨提示：", kWaitMs);
   ASSERT_NE(failure, nullptr);
+  SaveScreen("3-extraction-failed");
   EXPECT_EQ(Utf8(testdriver::ReadMessageBoxText(failure)), Utf8(kExtractFailed));
   EXPECT_NE(testdriver::FindChildById(failure, IDRETRY), nullptr);
   EXPECT_NE(testdriver::FindChildById(failure, IDCANCEL), nullptr);
@@ -386,7 +445,7 @@ TEST(InstallerE2E, CancelAfterAFailedExtractionEndsAndRemovesTheArchive) {
   RemoveInstall(folder);
   CreateDirectoryA(folder.substr(0, folder.rfind('\\')).c_str(), nullptr);
   CreateDirectoryA(folder.c_str(), nullptr);
-  HANDLE hold = CreateFileA((folder + "\\VantrelCore.dll").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+  HANDLE hold = CreateFileA((folder + "\\VantrelCorvane.exe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
                             nullptr);
   ASSERT_NE(hold, INVALID_HANDLE_VALUE);
   SetupRun run;
@@ -396,6 +455,7 @@ TEST(InstallerE2E, CancelAfterAFailedExtractionEndsAndRemovesTheArchive) {
   ASSERT_NE(failure, nullptr);
   testdriver::PressButton(failure, IDCANCEL);
   EXPECT_EQ(run.ExitCode(), 0u);
+  EXPECT_EQ(testdriver::FindMessageBox(0, "温馨提示：", 0), nullptr);
   CloseHandle(hold);
   EXPECT_FALSE(ziptest::IsFile(TempArchive()));
   EXPECT_FALSE(ziptest::IsFile(DesktopLink()));
@@ -431,6 +491,113 @@ TEST(InstallerE2E, DriveRootArchiveNeverReplacesTheUsersToolZip) {
   EXPECT_EQ(ziptest::ReadBytes(users), "the user's own file");
   DeleteFileA(users.c_str());
   RemoveInstall(folder);
+}
+
+TEST(InstallerE2E, CloseDuringTheFinalPromptEndsWithCode0) {
+  std::string folder = DefaultFolder();
+  RemoveInstall(folder);
+  SetupRun run;
+  ASSERT_NE(run.Window(), nullptr);
+  run.StartInstall();
+  ASSERT_NE(testdriver::FindMessageBox(run.process(), "温馨提示：", kWaitMs), nullptr);
+  HWND close = run.Child("×");
+  ASSERT_NE(close, nullptr);
+  PostMessageA(close, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  PostMessageA(close, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  EXPECT_EQ(run.ExitCode(), 0u);
+  EXPECT_EQ(testdriver::FindTopWindow(0, kProduct, nullptr, 500), nullptr);
+  DeleteFileA(TempArchive().c_str());
+  RemoveInstall(folder);
+}
+
+// A folder with a space, chosen in the browser: the install goes there and
+// Yes starts the product by its quoted path, not a program planted at the
+// first word ("zz.exe" beside "zz my apps").
+TEST(InstallerE2E, FolderWithASpaceInstallsThereAndStartsTheProductQuoted) {
+  char desktop[MAX_PATH] = {};
+  SHGetSpecialFolderPathA(nullptr, desktop, CSIDL_DESKTOPDIRECTORY, FALSE);
+  std::string chosen = std::string(desktop) + "\\zz my apps";
+  std::string planted = std::string(desktop) + "\\zz.exe";
+  CreateDirectoryA(chosen.c_str(), nullptr);
+  char own[MAX_PATH];
+  GetModuleFileNameA(nullptr, own, MAX_PATH);
+  std::string sample = std::string(own).substr(0, std::string(own).rfind('\\')) + "\\sample_target.exe";
+  ASSERT_TRUE(CopyFileA(sample.c_str(), planted.c_str(), FALSE));
+
+  SetupRun run;
+  HWND label = run.FolderLabel();
+  ASSERT_NE(label, nullptr);
+  PostMessageA(label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  HWND browser = testdriver::FindMessageBox(run.process(), nullptr, kWaitMs);
+  ASSERT_NE(browser, nullptr);
+  HWND tree = testdriver::FindChildByClass(browser, "SysTreeView32");
+  ASSERT_NE(tree, nullptr);
+  Sleep(300);
+  for (char c : std::string("zz m")) PostMessageA(tree, WM_CHAR, static_cast<unsigned char>(c), 1);
+  Sleep(500);
+  testdriver::PressButton(browser, IDOK);
+  ASSERT_TRUE(testdriver::WaitUntilGone(browser, kWaitMs));
+  std::string folder = chosen + "\\" + kProduct;
+  ASSERT_EQ(Utf8(testdriver::GetTextOf(label)), Utf8(folder));
+
+  run.StartInstall();
+  HWND prompt = testdriver::FindMessageBox(run.process(), "温馨提示：", kWaitMs);
+  ASSERT_NE(prompt, nullptr);
+  EXPECT_TRUE(ziptest::IsFile(folder + "\\VantrelCorvane.exe"));
+  testdriver::PressButton(prompt, IDYES);
+  EXPECT_EQ(run.ExitCode(), 0u);
+  HWND product = testdriver::FindTopWindow(0, kProduct, nullptr, kWaitMs);
+  EXPECT_NE(product, nullptr);
+  EXPECT_EQ(testdriver::FindTopWindow(0, "驱动测试", nullptr, 0), nullptr);
+  if (product) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(product, &pid);
+    HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+    TerminateProcess(h, 0);
+    WaitForSingleObject(h, 5000);
+    CloseHandle(h);
+  }
+  DeleteFileA(planted.c_str());
+  ziptest::RemoveTree(chosen);
+  DeleteFileA(DesktopLink().c_str());
+}
+
+// Neither the temporary folder nor the drive root takes the archive: the
+// write-failure text, exit 0, the folder untouched.
+TEST(InstallerE2E, NoPlaceForTheArchiveGivesTheWriteFailureAndLeavesTheFolder) {
+  std::string folder = DefaultFolder();
+  RemoveInstall(folder);
+  std::string root = folder.substr(0, 3);
+  // Every name the drive root could take is the user's.
+  std::vector<std::string> occupied;
+  for (int n = 0; n < 1000; ++n) {
+    std::string name = root + (n == 0 ? std::string("tool.zip") : "tool_" + std::to_string(n) + ".zip");
+    ASSERT_TRUE(ziptest::WriteBytes(name, "user"));
+    occupied.push_back(name);
+  }
+  char savedTmp[MAX_PATH] = {}, savedTemp[MAX_PATH] = {};
+  GetEnvironmentVariableA("TMP", savedTmp, MAX_PATH);
+  GetEnvironmentVariableA("TEMP", savedTemp, MAX_PATH);
+  SetEnvironmentVariableA("TMP", "C:\\no such folder\\");
+  SetEnvironmentVariableA("TEMP", "C:\\no such folder\\");
+  SetupRun run;
+  SetEnvironmentVariableA("TMP", savedTmp[0] ? savedTmp : nullptr);
+  SetEnvironmentVariableA("TEMP", savedTemp[0] ? savedTemp : nullptr);
+  ASSERT_NE(run.Window(), nullptr);
+  run.StartInstall();
+  HWND box = testdriver::FindMessageBox(run.process(), "信息：", kWaitMs);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(Utf8(testdriver::ReadMessageBoxText(box)),
+            Utf8("写入失败！Windows7请以管理员身份运行，建议关闭杀毒，再重试\r\n《确定》后将关闭本安装程序"));
+  testdriver::PressButton(box, IDOK);
+  EXPECT_EQ(run.ExitCode(), 0u);
+  EXPECT_FALSE(ziptest::IsFolder(folder));
+  bool untouched = true;
+  for (const std::string& name : occupied) {
+    untouched = untouched && ziptest::ReadBytes(name) == "user";
+    DeleteFileA(name.c_str());
+  }
+  EXPECT_TRUE(untouched);
 }
 
 TEST(InstallerE2E, BrandKeyWithoutARowEndsWithRuntimeError1) {

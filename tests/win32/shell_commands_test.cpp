@@ -12,6 +12,7 @@
 #include "frame/blocks.h"
 #include "frame/program_frame_win.h"
 #include "payload/shell_commands_win.h"
+#include "tests/win32/shell_link_support.h"
 #include "tests/win32/zip_test_support.h"
 
 namespace {
@@ -40,39 +41,7 @@ class ShellCommandsTest : public ::testing::Test {
     return result.i32;
   }
 
-  struct LinkInfo {
-    bool loaded = false;
-    std::string path, description, arguments, workingFolder;
-  };
-  static LinkInfo ReadLink(const std::string& file) {
-    LinkInfo info;
-    IShellLinkA* link = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                reinterpret_cast<void**>(&link))))
-      return info;
-    IPersistFile* persist = nullptr;
-    link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist));
-    wchar_t wide[MAX_PATH];
-    MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH);
-    if (persist && SUCCEEDED(persist->Load(wide, STGM_READ))) {
-      char buffer[MAX_PATH] = {};
-      info.loaded = true;
-      link->GetPath(buffer, MAX_PATH, nullptr, SLGP_RAWPATH);
-      info.path = buffer;
-      buffer[0] = 0;
-      link->GetDescription(buffer, MAX_PATH);
-      info.description = buffer;
-      buffer[0] = 0;
-      link->GetArguments(buffer, MAX_PATH);
-      info.arguments = buffer;
-      buffer[0] = 0;
-      link->GetWorkingDirectory(buffer, MAX_PATH);
-      info.workingFolder = buffer;
-    }
-    if (persist) persist->Release();
-    link->Release();
-    return info;
-  }
+  static linktest::LinkInfo ReadLink(const std::string& file) { return linktest::ReadLink(file); }
 };
 
 TEST_F(ShellCommandsTest, SpecialFoldersEndInASeparator) {
@@ -109,7 +78,7 @@ TEST_F(ShellCommandsTest, LinksAreSavedWithTheLnkRule) {
   ASSERT_TRUE(ziptest::WriteBytes(target, "MZ"));
 
   EXPECT_EQ(Shortcut(scratch / "VantrelCorvane", target), 1);
-  LinkInfo plain = ReadLink(scratch / "VantrelCorvane.lnk");
+  linktest::LinkInfo plain = ReadLink(scratch / "VantrelCorvane.lnk");
   ASSERT_TRUE(plain.loaded);
   EXPECT_EQ(plain.path, target);
   // The file stores SW_SHOW (the loader reports anything but 1, 3 and 7 as 1).
@@ -141,7 +110,7 @@ TEST_F(ShellCommandsTest, LinksAreSavedWithTheLnkRule) {
   ArgValue result{};
   CreateShortcut(&result, 5, args);
   EXPECT_EQ(result.i32, 1);
-  LinkInfo full = ReadLink(scratch / "Full.lnk");
+  linktest::LinkInfo full = ReadLink(scratch / "Full.lnk");
   EXPECT_EQ(full.description, "说明");
   EXPECT_EQ(full.arguments, "-x");
   EXPECT_EQ(full.workingFolder, scratch.Path());
