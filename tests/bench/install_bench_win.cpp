@@ -35,6 +35,11 @@ constexpr const char* kSetupTitle = "安装程序";
 constexpr const char* kNoticeCaption = "信息：";
 constexpr const char* kPromptCaption = "温馨提示：";
 constexpr const char* kMinWindowTitle = "bench_min_window";
+// The log label's step texts, by their leading step number.
+constexpr const char* kLogWriting = "1.";
+constexpr const char* kLogExtracting = "2.";
+constexpr const char* kLogFinishing = "3.";
+constexpr DWORD kPhasePollMs = 10;
 
 double Now() {
   LARGE_INTEGER frequency, now;
@@ -88,6 +93,12 @@ Tree TreeOf(const std::string& folder) {
   return tree;
 }
 
+// Moments of one install, in seconds after the click, seen by polling the
+// log label (kPhasePollMs apart, so each is up to that late).
+struct Phases {
+  double notice = 0, writing = 0, extracting = 0, finishing = 0, prompt = 0, exit = 0;
+};
+
 class Bench {
  public:
   explicit Bench(std::string product) : product_(std::move(product)) {
@@ -103,7 +114,9 @@ class Bench {
 
   // One install by setup.exe: start, wait for the window, then time the
   // click on the install button up to the end of the process.
-  bool InstallWithSetup(const std::string& exe, double* seconds) {
+  // With phases, the log label is also polled for the step texts (an extra
+  // run: the polling itself costs a little).
+  bool InstallWithSetup(const std::string& exe, double* seconds, Phases* phases = nullptr) {
     std::string line;
     testdriver::AppendQuotedArgument(&line, exe);
     testdriver::Process process = testdriver::StartProgram(line, "");
@@ -126,12 +139,16 @@ class Bench {
     PostMessageA(button, WM_MOUSEMOVE, 0, MAKELPARAM(100, 40));
     PostMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 40));
     PostMessageA(button, WM_LBUTTONUP, 0, MAKELPARAM(100, 40));
-    HWND notice = WaitForBox(process, kNoticeCaption, kWindowWaitMs);
+    HWND notice = WaitForBox(process, kNoticeCaption, kWindowWaitMs, kBoxPollMs, nullptr);
+    if (phases) phases->notice = Now() - start;
     if (!notice || !testdriver::PressButton(notice, IDOK)) {
       testdriver::Kill(process);
       return Fail("no notice box after the click");
     }
-    HWND prompt = WaitForBox(process, kPromptCaption, kInstallWaitMs);
+    PhaseProbe probe = {phases ? LogLabel(window) : nullptr, phases, start};
+    HWND prompt = WaitForBox(process, kPromptCaption, kInstallWaitMs, phases ? kPhasePollMs : kBoxPollMs,
+                             phases ? &probe : nullptr);
+    if (phases) phases->prompt = Now() - start;
     // The final prompt is the Yes/No box; a Retry/Cancel box under the same
     // caption means the extraction failed.
     if (!prompt || !testdriver::PressButton(prompt, IDNO)) {
@@ -145,6 +162,7 @@ class Bench {
       return Fail("setup.exe did not end after the final prompt");
     }
     *seconds = Now() - start;
+    if (phases) phases->exit = *seconds;
     if (code != 0) return Fail("setup.exe ended with code " + std::to_string(code));
     if (ziptest::IsFile(tempArchive_)) return Fail("tool.zip was left in the temporary folder");
     return true;
@@ -230,30 +248,53 @@ class Bench {
     return false;
   }
 
-  static HWND WaitForBox(const testdriver::Process& process, const char* caption, DWORD timeoutMs) {
+  struct PhaseProbe {
+    HWND log;
+    Phases* phases;
+    double start;
+    // Notes the first time each step text shows.
+    void Poll() const {
+      if (!log) return;
+      std::string text = testdriver::GetTextOf(log);
+      double now = Now() - start;
+      if (text.compare(0, 2, kLogWriting) == 0 && !phases->writing) phases->writing = now;
+      if (text.compare(0, 2, kLogExtracting) == 0 && !phases->extracting) phases->extracting = now;
+      if (text.compare(0, 2, kLogFinishing) == 0 && !phases->finishing) phases->finishing = now;
+    }
+  };
+
+  static HWND WaitForBox(const testdriver::Process& process, const char* caption, DWORD timeoutMs, DWORD pollMs,
+                         const PhaseProbe* probe) {
     double deadline = Now() + timeoutMs / 1000.0;
     for (;;) {
+      if (probe) probe->Poll();
       HWND box = testdriver::FindMessageBox(process.processId, caption, 0);
       if (box) return box;
       if (Now() > deadline) return nullptr;
       if (testdriver::WaitForExit(process, 0, nullptr) == testdriver::WaitResult::kExited) return nullptr;
-      Sleep(kBoxPollMs);
+      Sleep(pollMs);
     }
   }
 
-  // The install button: the 220 x 80 control at about (14, 255) of the
-  // window's client area.
-  static HWND InstallButton(HWND window) {
+  // The control at about (x, y) of the window's client area with this size.
+  static HWND ChildAt(HWND window, int x, int y, int width, int height) {
     for (HWND child : testdriver::ListDescendants(window)) {
       RECT r;
       GetWindowRect(child, &r);
       POINT p = {r.left, r.top};
       ScreenToClient(window, &p);
-      if (r.right - r.left == 220 && r.bottom - r.top == 80 && std::abs(p.x - 14) <= 2 && std::abs(p.y - 255) <= 2)
+      if (r.right - r.left == width && r.bottom - r.top == height && std::abs(p.x - x) <= 2 &&
+          std::abs(p.y - y) <= 2)
         return child;
     }
     return nullptr;
   }
+
+  // The install button: the 220 x 80 control at about (14, 255) of the
+  // window's client area.
+  static HWND InstallButton(HWND window) { return ChildAt(window, 14, 255, 220, 80); }
+  // The log label: 160 x 24 at about (79, 344).
+  static HWND LogLabel(HWND window) { return ChildAt(window, 79, 344, 160, 24); }
 
   // The folder label's text: the control whose text is a path "X:\...".
   static std::string FolderText(HWND window) {
@@ -274,6 +315,14 @@ class Bench {
 void PrintRow(const char* label, const Samples& ours, const Samples& peer) {
   std::printf("  %-30s %8.3f %8.3f   %8.3f %8.3f   %6.2f %6.2f\n", label, ours.Best(), ours.Median(), peer.Best(),
               peer.Median(), ours.Best() / peer.Best(), ours.Median() / peer.Median());
+}
+
+// notice: click to the notice box; write: from there to "2." (the notice
+// answered and tool.zip written); extract: "2." to "3."; shortcut: "3." to
+// the final prompt; exit: the prompt answered to the process's end.
+void PrintPhases(const char* label, const Phases& p) {
+  std::printf("  %-30s %8.3f %8.3f %8.3f %8.3f %8.3f %8.3f\n", label, p.notice, p.extracting - p.notice,
+              p.finishing - p.extracting, p.prompt - p.finishing, p.exit - p.prompt, p.exit);
 }
 
 int Failed(const Bench& bench) {
@@ -330,6 +379,14 @@ int main(int argc, char** argv) {
       minStart.seconds.push_back(seconds);
     }
   }
+  // One more install of each payload, with the log label watched, shows
+  // where setup.exe's time goes.
+  Phases demoPhases, largePhases;
+  if (!bench.InstallWithSetup(setupDemo, &seconds, &demoPhases) ||
+      !bench.CheckAndRemove(&demoReference, "setup.exe, demo") ||
+      !bench.InstallWithSetup(setupLarge, &seconds, &largePhases) ||
+      !bench.CheckAndRemove(&largeReference, "setup.exe, large"))
+    return Failed(bench);
   bench.Clean();
 
   std::printf("\nlarge payload: %zu entries, %.1f MB\n", largeReference.files.size(), largeReference.bytes / 1e6);
@@ -339,6 +396,11 @@ int main(int argc, char** argv) {
   PrintRow("demo payload", oursDemo, peerDemoTimes);
   PrintRow("large payload", oursLarge, peerLargeTimes);
   std::printf("  goal: ours no slower (ratio <= 1.00)\n");
+  std::printf("\nsetup.exe's phases in one extra install each, seconds (log label polled every %lu ms)\n",
+              static_cast<unsigned long>(kPhasePollMs));
+  std::printf("  %-30s %8s %8s %8s %8s %8s %8s\n", "", "notice", "write", "extract", "shortcut", "exit", "total");
+  PrintPhases("demo payload", demoPhases);
+  PrintPhases("large payload", largePhases);
 
   std::printf("\nStart to window shown, %zu runs each, seconds\n", setupStart.seconds.size());
   std::printf("  %-30s %8s %8s   %8s %8s   %13s\n", "", "setup", "", "minimal", "", "setup/minimal");
