@@ -34,7 +34,10 @@ ExternalProject_Add(libjpeg_build
     -DCMAKE_INSTALL_LIBDIR:PATH=lib
     -DENABLE_SHARED:BOOL=OFF -DENABLE_STATIC:BOOL=ON
     -DWITH_SIMD:BOOL=OFF -DWITH_TURBOJPEG:BOOL=OFF -DWITH_JAVA:BOOL=OFF
-    -DCMAKE_C_FLAGS:STRING=-ffunction-sections\ -fdata-sections
+    -DWITH_ARITH_DEC:BOOL=OFF -DWITH_ARITH_ENC:BOOL=OFF
+    # NO_GETENV: no JPEGMEM look-up, whose sscanf would link the C library's
+    # whole formatted-input code.
+    -DCMAKE_C_FLAGS:STRING=-ffunction-sections\ -fdata-sections\ -DNO_GETENV
   BUILD_BYPRODUCTS ${JPEG_PREFIX}/lib/libjpeg.a
   UPDATE_COMMAND "" PATCH_COMMAND "")
 file(MAKE_DIRECTORY ${JPEG_PREFIX}/include)

@@ -46,7 +46,7 @@ add_library(payload_win STATIC
   payload/threads_win.cpp
   payload/shell_commands_win.cpp
 )
-target_link_libraries(payload_win PUBLIC frame_win minizip shell32 ole32 uuid)
+target_link_libraries(payload_win PUBLIC frame_win minizip shell32 ole32)
 
 # The Wine wrapper every Windows test runs under.
 configure_file(cmake/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh @ONLY

@@ -31,6 +31,12 @@ int CsidlOfSelector(int selector) {
   return kCsidl[selector - 1];
 }
 
+// The shell link class and the two interfaces used, defined here rather than
+// taken from the system's GUID library, which would link every GUID it holds.
+const GUID kClsidShellLink = {0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const GUID kIidShellLinkA = {0x000214EE, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const GUID kIidPersistFile = {0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
 template <typename T>
 struct ComRelease {
   T* p = nullptr;
@@ -84,11 +90,11 @@ void CreateShortcut(ArgValue* result, int argCount, const ArgValue* args) {
   if (!IsGiven(args, argCount, 0) || !IsGiven(args, argCount, 1) || !args[0].text || !args[1].text) return;
 
   ComRelease<IShellLinkA> link;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+  if (FAILED(CoCreateInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER, kIidShellLinkA,
                               reinterpret_cast<void**>(&link.p))))
     return;
   ComRelease<IPersistFile> file;
-  if (FAILED(link.p->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file.p)))) return;
+  if (FAILED(link.p->QueryInterface(kIidPersistFile, reinterpret_cast<void**>(&file.p)))) return;
 
   link.p->SetPath(args[1].text);
   link.p->SetShowCmd(SW_SHOW);
@@ -100,9 +106,8 @@ void CreateShortcut(ArgValue* result, int argCount, const ArgValue* args) {
 
   std::string name = LinkFileName(args[0].text);
   if (name.empty()) return;
-  int wideLength = MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, nullptr, 0);
-  if (wideLength <= 0) return;
-  std::wstring wide(static_cast<size_t>(wideLength), L'\0');
-  if (MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, &wide[0], wideLength) <= 0) return;
-  if (SUCCEEDED(file.p->Save(wide.c_str(), TRUE))) *result = MakeInt(1);
+  // The name fits 260 bytes, so it has at most 260 characters with its NUL.
+  wchar_t wide[kPathBuffer];
+  if (MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, wide, kPathBuffer) <= 0) return;
+  if (SUCCEEDED(file.p->Save(wide, TRUE))) *result = MakeInt(1);
 }
