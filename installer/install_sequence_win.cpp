@@ -179,9 +179,15 @@ HandlerResult OnInstallClicked(const int32_t*, int) {
 }
 
 HandlerResult OnExtractProgress(const int32_t* args, int argCount) {
+  // An archive of many small entries raises the same percentage many times
+  // over; the bar is only told when its position changes (each write is a
+  // round trip to the window thread).
+  static int32_t lastPosition = -1;
   int32_t percent = argCount > 0 ? args[0] : 0;
   double maximum = static_cast<double>(
       static_cast<int32_t>(gSystem.ReadUnitProperty(kMainWindow, kProgressBar, kBarMaximum, -1)));
-  WriteIntProperty(kProgressBar, kBarPosition, static_cast<int32_t>(maximum / 100.0 * percent));
+  int32_t position = static_cast<int32_t>(maximum / 100.0 * percent);
+  if (position != lastPosition) WriteIntProperty(kProgressBar, kBarPosition, position);
+  lastPosition = position;
   return NoValue();
 }

@@ -20,11 +20,44 @@ struct ArchiveReaderIo {
     return stream->file == INVALID_HANDLE_VALUE ? nullptr : stream;
   }
 
+  // Reads `size` bytes at `offset` straight from the file.
+  static uint32_t ReadAt(Stream* stream, uint64_t offset, void* buf, uint32_t size) {
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    DWORD got = 0;
+    if (!SetFilePointerEx(stream->file, at, nullptr, FILE_BEGIN) || !ReadFile(stream->file, buf, size, &got, nullptr))
+      return 0;
+    return got;
+  }
+
   static uLong ZCALLBACK ReadHandleStream(voidpf, voidpf s, void* buf, uLong size) {
     Stream* stream = static_cast<Stream*>(s);
-    DWORD got = 0;
-    if (!ReadFile(stream->file, buf, size, &got, nullptr)) return 0;
-    return got;
+    auto* out = static_cast<uint8_t*>(buf);
+    uLong done = 0;
+    while (done < size) {
+      uint64_t at = stream->position;
+      if (at >= stream->bufferStart && at < stream->bufferStart + stream->bufferLength) {
+        uint32_t offset = static_cast<uint32_t>(at - stream->bufferStart);
+        uint32_t n = stream->bufferLength - offset;
+        if (n > size - done) n = static_cast<uint32_t>(size - done);
+        std::memcpy(out + done, stream->buffer + offset, n);
+        done += n;
+        stream->position += n;
+        continue;
+      }
+      uint32_t want = static_cast<uint32_t>(size - done);
+      if (want >= Stream::kBufferSize) {
+        // Large reads (entry data) bypass the buffer.
+        uint32_t got = ReadAt(stream, at, out + done, want);
+        done += got;
+        stream->position += got;
+        break;
+      }
+      stream->bufferStart = at;
+      stream->bufferLength = ReadAt(stream, at, stream->buffer, Stream::kBufferSize);
+      if (stream->bufferLength == 0) break;
+    }
+    return done;
   }
 
   static uLong ZCALLBACK WriteHandleStream(voidpf, voidpf, const void*, uLong) {
@@ -33,31 +66,28 @@ struct ArchiveReaderIo {
 
   static long ZCALLBACK TellHandleStream(voidpf, voidpf s) {
     Stream* stream = static_cast<Stream*>(s);
-    LARGE_INTEGER zero = {};
-    LARGE_INTEGER position = {};
-    if (!SetFilePointerEx(stream->file, zero, &position, FILE_CURRENT)) return -1;
-    if (position.QuadPart > LONG_MAX) return -1;
-    return static_cast<long>(position.QuadPart);
+    if (stream->position > LONG_MAX) return -1;
+    return static_cast<long>(stream->position);
   }
 
   static long ZCALLBACK SeekHandleStream(voidpf, voidpf s, uLong offset, int origin) {
     Stream* stream = static_cast<Stream*>(s);
-    DWORD method;
+    uint64_t base;
     switch (origin) {
-      case ZLIB_FILEFUNC_SEEK_SET: method = FILE_BEGIN; break;
-      case ZLIB_FILEFUNC_SEEK_CUR: method = FILE_CURRENT; break;
-      case ZLIB_FILEFUNC_SEEK_END: method = FILE_END; break;
+      case ZLIB_FILEFUNC_SEEK_SET: base = 0; break;
+      case ZLIB_FILEFUNC_SEEK_CUR: base = stream->position; break;
+      case ZLIB_FILEFUNC_SEEK_END: base = stream->size; break;
       default: return -1;
     }
-    LARGE_INTEGER distance;
-    distance.QuadPart = static_cast<LONGLONG>(offset);
-    return SetFilePointerEx(stream->file, distance, nullptr, method) ? 0 : -1;
+    stream->position = base + offset;
+    return 0;
   }
 
   static int ZCALLBACK CloseHandleStream(voidpf, voidpf s) {
     Stream* stream = static_cast<Stream*>(s);
     if (stream->file != INVALID_HANDLE_VALUE) CloseHandle(stream->file);
     stream->file = INVALID_HANDLE_VALUE;
+    stream->bufferLength = 0;
     return 0;
   }
 
@@ -101,6 +131,7 @@ std::unique_ptr<ArchiveReader> ArchiveReader::Open(const char* path, uint32_t* c
   reader->stream_.file = file;
   LARGE_INTEGER size = {};
   if (GetFileSizeEx(file, &size)) reader->fileSize_ = static_cast<uint64_t>(size.QuadPart);
+  reader->stream_.size = reader->fileSize_;
 
   zlib_filefunc_def io = {};
   io.zopen_file = ArchiveReaderIo::OpenHandleStream;

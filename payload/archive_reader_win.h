@@ -94,8 +94,18 @@ class ArchiveReader {
   bool PositionOn(int32_t index);
   uint32_t ReadLocalExtraField(uint8_t** field, uint32_t* length);
 
+  // The archive file as the unzip library reads it: the handle and a read
+  // buffer. The library reads its headers a few bytes at a time and seeks
+  // before every read; serving those from one buffered block saves two
+  // system calls per field.
   struct HandleStream {
     HANDLE file = INVALID_HANDLE_VALUE;
+    uint64_t size = 0;         // the file's size at open
+    uint64_t position = 0;     // where the library's next read starts
+    uint64_t bufferStart = 0;  // file offset of buffer[0]
+    uint32_t bufferLength = 0; // valid bytes in buffer
+    static constexpr uint32_t kBufferSize = 16384;
+    uint8_t buffer[kBufferSize];
   };
 
   HandleStream stream_;

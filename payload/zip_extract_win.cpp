@@ -122,10 +122,15 @@ int ExtractArchive(const char* archivePath, const char* folder, ExtractProgressF
     if (info.attributes & kFileAttributeDirectory) {
       if (!PathExists(path) && !CreateFolderWithParents(path)) return fail(kExtractFailed);
     } else {
-      // A read-only file from an earlier run would refuse CREATE_ALWAYS; the
-      // entry's own READONLY (every MS-DOS-made entry has it) is cleared again.
-      SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-      if (reader->ExtractToFile(i, path) != kReaderOk) return fail(kExtractFailed);
+      // A read-only file from an earlier run refuses CREATE_ALWAYS: it is
+      // made writable and tried once more. The entry's own READONLY (every
+      // MS-DOS-made entry has it) is cleared again afterwards.
+      uint32_t code = reader->ExtractToFile(i, path);
+      if (code == kReaderOpenFailed) {
+        SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+        code = reader->ExtractToFile(i, path);
+      }
+      if (code != kReaderOk) return fail(kExtractFailed);
       SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
     }
     extraction.currentIndex = i;
