@@ -19,33 +19,13 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include "bench_content.h"
 
 namespace {
 
 constexpr int kFolders = 20;
 constexpr int kFilesPerFolder = 100;
 constexpr const char* kEntryTime = "2018-05-01 17:27:02";
-
-std::string MakeContent(uint32_t seed, size_t size) {
-  static const char* const kWords[] = {"setup ", "folder ", "archive ", "window ", "picture ",
-                                       "install ", "program ", "data ", "0x1F ", "\r\n"};
-  std::string s;
-  s.reserve(size + 16);
-  uint32_t x = seed * 2654435761u + 1;
-  while (s.size() < size) {
-    x = x * 1664525u + 1013904223u;
-    if ((x >> 28) < 3) {
-      for (int i = 0; i < 8; ++i) {
-        x = x * 1664525u + 1013904223u;
-        s.push_back(static_cast<char>(x >> 24));
-      }
-    } else {
-      s += kWords[(x >> 16) % 10];
-    }
-  }
-  s.resize(size);
-  return s;
-}
 
 bool MakeFolder(const std::string& path) {
   if (mkdir(path.c_str(), 0755) == 0 || errno == EEXIST) return true;
@@ -105,7 +85,7 @@ int main(int argc, char** argv) {
       size_t size = 10000 + (seed * 7919u) % 80000;
       char name[64];
       std::snprintf(name, sizeof name, "%s/f%04d.dat", folder, f);
-      if (!WriteFile(files + "/" + name, MakeContent(seed, size))) return 1;
+      if (!WriteFile(files + "/" + name, MakeBenchContent(seed, size))) return 1;
       manifest += std::string("file\t") + name + "\tfiles/" + name + "\t" + kEntryTime + "\t0x20\n";
     }
   }

@@ -14,6 +14,7 @@
 #include "payload/archive_reader_win.h"
 #include "payload/zip_extract_win.h"
 #include "tests/win32/zip_test_support.h"
+#include "tests/bench/bench_content.h"
 
 namespace {
 
@@ -22,29 +23,6 @@ double Seconds() {
   QueryPerformanceFrequency(&frequency);
   QueryPerformanceCounter(&now);
   return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-// Compressible but not trivial content: words from a small vocabulary mixed
-// with runs of noise, so inflate does real work (about 3:1).
-std::string MakeContent(uint32_t seed, size_t size) {
-  static const char* const kWords[] = {"setup ", "folder ", "archive ", "window ", "picture ", "安装 ",
-                                       "程序 ", "data ", "0x1F ", "\r\n"};
-  std::string s;
-  s.reserve(size + 16);
-  uint32_t x = seed * 2654435761u + 1;
-  while (s.size() < size) {
-    x = x * 1664525u + 1013904223u;
-    if ((x >> 28) < 3) {
-      for (int i = 0; i < 8; ++i) {
-        x = x * 1664525u + 1013904223u;
-        s.push_back(static_cast<char>(x >> 24));
-      }
-    } else {
-      s += kWords[(x >> 16) % 10];
-    }
-  }
-  s.resize(size);
-  return s;
 }
 
 struct EntrySpan {
@@ -221,7 +199,7 @@ int main(int argc, char** argv) {
       size_t size = 10000 + (seed * 7919u) % 80000;
       char name[48];
       std::snprintf(name, sizeof name, "%sf%04d.dat", folder, f);
-      entries.push_back(ziptest::FileEntry(name, MakeContent(seed, size)));
+      entries.push_back(ziptest::FileEntry(name, MakeBenchContent(seed, size)));
       total += static_cast<double>(size);
     }
   }

@@ -50,11 +50,13 @@ std::string DefaultFolder() {
   return std::string(DriveDHasRoom() ? "D:\\" : "C:\\") + "Vantrel软件\\" + kProduct;
 }
 
-std::string DesktopLink() {
+std::string DesktopFolder() {
   char desktop[MAX_PATH] = {};
   SHGetSpecialFolderPathA(nullptr, desktop, CSIDL_DESKTOPDIRECTORY, FALSE);
-  return std::string(desktop) + "\\" + kProduct + ".lnk";
+  return desktop;
 }
+
+std::string DesktopLink() { return DesktopFolder() + "\\" + kProduct + ".lnk"; }
 
 std::string TempArchive() {
   char temp[MAX_PATH];
@@ -152,10 +154,24 @@ std::string CompareFileTimes(const std::string& folder) {
 // One run of a setup program.
 class SetupRun {
  public:
-  explicit SetupRun(const char* exe = SETUP_EXE_PATH) {
+  enum TempFolder { kUsualTemp, kNoTempFolder };
+  // kNoTempFolder: the program sees a temporary folder that does not exist
+  // (TMP and TEMP point there while it starts).
+  explicit SetupRun(const char* exe = SETUP_EXE_PATH, TempFolder temp = kUsualTemp) {
     std::string line;
     testdriver::AppendQuotedArgument(&line, exe);
+    char savedTmp[MAX_PATH] = {}, savedTemp[MAX_PATH] = {};
+    if (temp == kNoTempFolder) {
+      GetEnvironmentVariableA("TMP", savedTmp, MAX_PATH);
+      GetEnvironmentVariableA("TEMP", savedTemp, MAX_PATH);
+      SetEnvironmentVariableA("TMP", "C:\\no such folder\\");
+      SetEnvironmentVariableA("TEMP", "C:\\no such folder\\");
+    }
     process_ = testdriver::StartProgram(line, "");
+    if (temp == kNoTempFolder) {
+      SetEnvironmentVariableA("TMP", savedTmp[0] ? savedTmp : nullptr);
+      SetEnvironmentVariableA("TEMP", savedTemp[0] ? savedTemp : nullptr);
+    }
   }
   ~SetupRun() {
     if (process_.IsStarted() && testdriver::WaitForExit(process_, 0, nullptr) != testdriver::WaitResult::kExited)
@@ -236,6 +252,43 @@ void RemoveInstall(const std::string& folder) {
   DeleteFileA(DesktopLink().c_str());
 }
 
+// Opens the folder browser from the folder label, types the start of a
+// folder's name into its tree (which selects it, as a user's keys would) and
+// presses OK. False when the browser does not come or go.
+bool ChooseInBrowser(SetupRun& run, HWND label, const std::string& typed) {
+  PostMessageA(label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  HWND browser = testdriver::FindMessageBox(run.process(), nullptr, kWaitMs);
+  HWND tree = browser ? testdriver::FindChildByClass(browser, "SysTreeView32") : nullptr;
+  if (!tree) return false;
+  Sleep(300);
+  for (char c : typed) PostMessageA(tree, WM_CHAR, static_cast<unsigned char>(c), 1);
+  Sleep(500);
+  testdriver::PressButton(browser, IDOK);
+  return testdriver::WaitUntilGone(browser, kWaitMs);
+}
+
+// Waits for the product's window and ends its process; false when no window came.
+bool EndStartedProduct() {
+  HWND product = testdriver::FindTopWindow(0, kProduct, nullptr, kWaitMs);
+  if (!product) return false;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(product, &pid);
+  HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+  TerminateProcess(h, 0);
+  WaitForSingleObject(h, 5000);
+  CloseHandle(h);
+  return true;
+}
+
+// The installation folder made with the product's executable held open
+// without sharing, so that extracting it fails. The caller closes the handle.
+HANDLE LockProductExe(const std::string& folder) {
+  CreateDirectoryA(folder.substr(0, folder.rfind('\\')).c_str(), nullptr);
+  CreateDirectoryA(folder.c_str(), nullptr);
+  return CreateFileA((folder + "\\VantrelCorvane.exe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                     nullptr);
+}
+
 TEST(InstallerE2E, WindowIsBorderlessAtTop300WithPage1AndTheDefaultFolder) {
   SetupRun run;
   HWND window = run.Window();
@@ -254,8 +307,9 @@ TEST(InstallerE2E, WindowIsBorderlessAtTop300WithPage1AndTheDefaultFolder) {
   EXPECT_EQ(Utf8(testdriver::GetTextOf(folder)), Utf8(DefaultFolder()));
   // Run again by the build's drive tests with and without a drive D:.
   char expected[4] = {};
-  if (GetEnvironmentVariableA("SETUP_EXPECT_DRIVE", expected, sizeof expected) == 1)
+  if (GetEnvironmentVariableA("SETUP_EXPECT_DRIVE", expected, sizeof expected) == 1) {
     EXPECT_EQ(testdriver::GetTextOf(folder).substr(0, 3), std::string(expected) + ":\\");
+  }
   EXPECT_EQ(run.LogText(), "");
   HWND bar = testdriver::FindChildByClass(window, "msctls_progress32");
   ASSERT_NE(bar, nullptr);
@@ -310,9 +364,7 @@ TEST(InstallerE2E, CloseLabelEndsTheProgramOnReleaseOnly) {
 // The folder browser: a folder picked in its tree becomes the label's text
 // with the product's name; Cancel leaves the label.
 TEST(InstallerE2E, FolderBrowserSetsTheChosenFolderAndCancelKeepsTheLabel) {
-  char desktop[MAX_PATH] = {};
-  SHGetSpecialFolderPathA(nullptr, desktop, CSIDL_DESKTOPDIRECTORY, FALSE);
-  std::string chosen = std::string(desktop) + "\\zzchosen";
+  std::string chosen = DesktopFolder() + "\\zzchosen";
   CreateDirectoryA(chosen.c_str(), nullptr);
 
   SetupRun run;
@@ -328,17 +380,7 @@ TEST(InstallerE2E, FolderBrowserSetsTheChosenFolderAndCancelKeepsTheLabel) {
   ASSERT_TRUE(testdriver::WaitUntilGone(browser, kWaitMs));
   EXPECT_EQ(testdriver::GetTextOf(label), before);
 
-  PostMessageA(label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-  browser = testdriver::FindMessageBox(run.process(), nullptr, kWaitMs);
-  ASSERT_NE(browser, nullptr);
-  // Typing a name in the tree selects the folder, as a user's keys would.
-  HWND tree = testdriver::FindChildByClass(browser, "SysTreeView32");
-  ASSERT_NE(tree, nullptr);
-  Sleep(300);
-  for (char c : std::string("zzchosen")) PostMessageA(tree, WM_CHAR, static_cast<unsigned char>(c), 1);
-  Sleep(500);
-  testdriver::PressButton(browser, IDOK);
-  ASSERT_TRUE(testdriver::WaitUntilGone(browser, kWaitMs));
+  ASSERT_TRUE(ChooseInBrowser(run, label, "zzchosen"));
   EXPECT_EQ(Utf8(testdriver::GetTextOf(label)), Utf8(chosen + "\\" + kProduct));
   RemoveDirectoryA(chosen.c_str());
 }
@@ -390,16 +432,7 @@ TEST(InstallerE2E, YesStartsTheProductFromItsFolder) {
   ASSERT_NE(prompt, nullptr);
   testdriver::PressButton(prompt, IDYES);
   EXPECT_EQ(run.ExitCode(), 0u);
-  HWND product = testdriver::FindTopWindow(0, kProduct, nullptr, kWaitMs);
-  EXPECT_NE(product, nullptr);
-  if (product) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(product, &pid);
-    HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
-    TerminateProcess(h, 0);
-    WaitForSingleObject(h, 5000);
-    CloseHandle(h);
-  }
+  EXPECT_TRUE(EndStartedProduct());
   RemoveInstall(folder);
 }
 
@@ -408,11 +441,8 @@ TEST(InstallerE2E, YesStartsTheProductFromItsFolder) {
 TEST(InstallerE2E, FailedExtractionOffersRetryAndNeverReportsSuccess) {
   std::string folder = DefaultFolder();
   RemoveInstall(folder);
-  ASSERT_TRUE(CreateDirectoryA(folder.substr(0, folder.rfind('\\')).c_str(), nullptr) ||
-              GetLastError() == ERROR_ALREADY_EXISTS);
-  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
   std::string locked = folder + "\\VantrelCorvane.exe";
-  HANDLE hold = CreateFileA(locked.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  HANDLE hold = LockProductExe(folder);
   ASSERT_NE(hold, INVALID_HANDLE_VALUE);
 
   SetupRun run;
@@ -443,10 +473,7 @@ TEST(InstallerE2E, FailedExtractionOffersRetryAndNeverReportsSuccess) {
 TEST(InstallerE2E, CancelAfterAFailedExtractionEndsAndRemovesTheArchive) {
   std::string folder = DefaultFolder();
   RemoveInstall(folder);
-  CreateDirectoryA(folder.substr(0, folder.rfind('\\')).c_str(), nullptr);
-  CreateDirectoryA(folder.c_str(), nullptr);
-  HANDLE hold = CreateFileA((folder + "\\VantrelCorvane.exe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
-                            nullptr);
+  HANDLE hold = LockProductExe(folder);
   ASSERT_NE(hold, INVALID_HANDLE_VALUE);
   SetupRun run;
   ASSERT_NE(run.Window(), nullptr);
@@ -471,14 +498,7 @@ TEST(InstallerE2E, DriveRootArchiveNeverReplacesTheUsersToolZip) {
   std::string users = root + "tool.zip";
   ASSERT_TRUE(ziptest::WriteBytes(users, "the user's own file"));
 
-  char savedTmp[MAX_PATH] = {}, savedTemp[MAX_PATH] = {};
-  GetEnvironmentVariableA("TMP", savedTmp, MAX_PATH);
-  GetEnvironmentVariableA("TEMP", savedTemp, MAX_PATH);
-  SetEnvironmentVariableA("TMP", "C:\\no such folder\\");
-  SetEnvironmentVariableA("TEMP", "C:\\no such folder\\");
-  SetupRun run;
-  SetEnvironmentVariableA("TMP", savedTmp[0] ? savedTmp : nullptr);
-  SetEnvironmentVariableA("TEMP", savedTemp[0] ? savedTemp : nullptr);
+  SetupRun run(SETUP_EXE_PATH, SetupRun::kNoTempFolder);
   ASSERT_NE(run.Window(), nullptr);
   run.StartInstall();
   HWND prompt = testdriver::FindMessageBox(run.process(), "温馨提示：", kWaitMs);
@@ -514,10 +534,8 @@ TEST(InstallerE2E, CloseDuringTheFinalPromptEndsWithCode0) {
 // Yes starts the product by its quoted path, not a program planted at the
 // first word ("zz.exe" beside "zz my apps").
 TEST(InstallerE2E, FolderWithASpaceInstallsThereAndStartsTheProductQuoted) {
-  char desktop[MAX_PATH] = {};
-  SHGetSpecialFolderPathA(nullptr, desktop, CSIDL_DESKTOPDIRECTORY, FALSE);
-  std::string chosen = std::string(desktop) + "\\zz my apps";
-  std::string planted = std::string(desktop) + "\\zz.exe";
+  std::string chosen = DesktopFolder() + "\\zz my apps";
+  std::string planted = DesktopFolder() + "\\zz.exe";
   CreateDirectoryA(chosen.c_str(), nullptr);
   char own[MAX_PATH];
   GetModuleFileNameA(nullptr, own, MAX_PATH);
@@ -527,16 +545,7 @@ TEST(InstallerE2E, FolderWithASpaceInstallsThereAndStartsTheProductQuoted) {
   SetupRun run;
   HWND label = run.FolderLabel();
   ASSERT_NE(label, nullptr);
-  PostMessageA(label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-  HWND browser = testdriver::FindMessageBox(run.process(), nullptr, kWaitMs);
-  ASSERT_NE(browser, nullptr);
-  HWND tree = testdriver::FindChildByClass(browser, "SysTreeView32");
-  ASSERT_NE(tree, nullptr);
-  Sleep(300);
-  for (char c : std::string("zz m")) PostMessageA(tree, WM_CHAR, static_cast<unsigned char>(c), 1);
-  Sleep(500);
-  testdriver::PressButton(browser, IDOK);
-  ASSERT_TRUE(testdriver::WaitUntilGone(browser, kWaitMs));
+  ASSERT_TRUE(ChooseInBrowser(run, label, "zz m"));
   std::string folder = chosen + "\\" + kProduct;
   ASSERT_EQ(Utf8(testdriver::GetTextOf(label)), Utf8(folder));
 
@@ -546,17 +555,8 @@ TEST(InstallerE2E, FolderWithASpaceInstallsThereAndStartsTheProductQuoted) {
   EXPECT_TRUE(ziptest::IsFile(folder + "\\VantrelCorvane.exe"));
   testdriver::PressButton(prompt, IDYES);
   EXPECT_EQ(run.ExitCode(), 0u);
-  HWND product = testdriver::FindTopWindow(0, kProduct, nullptr, kWaitMs);
-  EXPECT_NE(product, nullptr);
+  EXPECT_TRUE(EndStartedProduct());
   EXPECT_EQ(testdriver::FindTopWindow(0, "驱动测试", nullptr, 0), nullptr);
-  if (product) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(product, &pid);
-    HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
-    TerminateProcess(h, 0);
-    WaitForSingleObject(h, 5000);
-    CloseHandle(h);
-  }
   DeleteFileA(planted.c_str());
   ziptest::RemoveTree(chosen);
   DeleteFileA(DesktopLink().c_str());
@@ -575,14 +575,7 @@ TEST(InstallerE2E, NoPlaceForTheArchiveGivesTheWriteFailureAndLeavesTheFolder) {
     ASSERT_TRUE(ziptest::WriteBytes(name, "user"));
     occupied.push_back(name);
   }
-  char savedTmp[MAX_PATH] = {}, savedTemp[MAX_PATH] = {};
-  GetEnvironmentVariableA("TMP", savedTmp, MAX_PATH);
-  GetEnvironmentVariableA("TEMP", savedTemp, MAX_PATH);
-  SetEnvironmentVariableA("TMP", "C:\\no such folder\\");
-  SetEnvironmentVariableA("TEMP", "C:\\no such folder\\");
-  SetupRun run;
-  SetEnvironmentVariableA("TMP", savedTmp[0] ? savedTmp : nullptr);
-  SetEnvironmentVariableA("TEMP", savedTemp[0] ? savedTemp : nullptr);
+  SetupRun run(SETUP_EXE_PATH, SetupRun::kNoTempFolder);
   ASSERT_NE(run.Window(), nullptr);
   run.StartInstall();
   HWND box = testdriver::FindMessageBox(run.process(), "信息：", kWaitMs);
