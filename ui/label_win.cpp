@@ -16,21 +16,12 @@
 #include "ui/picture_bitmap_win.h"
 #include "ui/picture_geometry.h"
 #include "ui/text_draw_win.h"
+#include "ui/unit_window_win.h"
 #include "ui/widgets.h"
 
 namespace {
 
 const char kLabelClass[] = "SkinLabel";
-
-// Property access runs on the label's own thread: a worker's write is sent
-// there, so painting never sees a value half-changed.
-constexpr UINT kMsgGetProperty = WM_USER + 0x200;
-constexpr UINT kMsgSetProperty = WM_USER + 0x201;
-struct PropertyCall {
-  int index;
-  const ArgValue* value;
-  int64_t result;
-};
 
 struct LabelUnit {
   LabelRecord record;
@@ -62,8 +53,6 @@ const UnitPropertyDecl kLabelProperties[kLabelPropertyEnd - kFirstOwnProperty] =
     {"DataSource", kTagText},
     {"DataColumn", kTagText},
 };
-
-LabelUnit* LabelOf(HWND hwnd) { return reinterpret_cast<LabelUnit*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA)); }
 
 PictureRect ToPictureRect(const RECT& r) { return {r.left, r.top, r.right - r.left, r.bottom - r.top}; }
 RECT ToRect(const PictureRect& r) { return {r.x, r.y, r.x + r.width, r.y + r.height}; }
@@ -221,8 +210,11 @@ std::vector<uint8_t> BytesOf(const ArgValue& value) {
   return std::vector<uint8_t>(data, data + len);
 }
 
-int64_t ReadProperty(const LabelUnit& unit, int number) {
-  const LabelRecord& r = unit.record;
+int64_t ReadProperty(HWND hwnd, int index) {
+  const LabelUnit* unit = UnitOf<LabelUnit>(hwnd);
+  if (!unit) return 0;
+  const LabelRecord& r = unit->record;
+  const int number = index + kFirstOwnProperty;
   switch (number) {
     case kLabelCaption: return TextResult(r.caption);
     case kLabelEffect: return r.effect;
@@ -249,8 +241,11 @@ int64_t ReadProperty(const LabelUnit& unit, int number) {
   return 0;
 }
 
-void WriteProperty(HWND hwnd, LabelUnit& unit, int number, const ArgValue& v) {
-  LabelRecord& r = unit.record;
+int WriteProperty(HWND hwnd, int index, const ArgValue& v) {
+  LabelUnit* unit = UnitOf<LabelUnit>(hwnd);
+  if (!unit) return 0;
+  LabelRecord& r = unit->record;
+  const int number = index + kFirstOwnProperty;
   switch (number) {
     case kLabelCaption:
       r.caption = v.text ? v.text : "";
@@ -270,8 +265,8 @@ void WriteProperty(HWND hwnd, LabelUnit& unit, int number, const ArgValue& v) {
     case kLabelBackColor: r.backColor = v.u32; break;
     case kLabelBackPicture:
       r.backPicture = BytesOf(v);
-      unit.picture.Reset();
-      unit.pictureDecoded = false;
+      unit->picture.Reset();
+      unit->pictureDecoded = false;
       break;
     case kLabelBackPictureMode: r.backPictureMode = ClampChoice(v.i32, kMaxLabelBackPictureMode); break;
     case kLabelGradientBackMode: r.gradientBackMode = ClampChoice(v.i32, kMaxGradientBackMode); break;
@@ -285,23 +280,20 @@ void WriteProperty(HWND hwnd, LabelUnit& unit, int number, const ArgValue& v) {
     // program has none, so the caption stays as it is.
     case kLabelDataSource: r.dataSource = v.text ? v.text : ""; break;
     case kLabelDataColumn: r.dataColumn = v.text ? v.text : ""; break;
-    default: return;
+    default: return 0;
   }
   InvalidateRect(hwnd, nullptr, FALSE);
+  return 0;
 }
 
 // ---- Window --------------------------------------------------------------------
 
 LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_NCCREATE) {
-    auto* created = static_cast<LabelUnit*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
-  }
-  LabelUnit* unit = LabelOf(hwnd);
+  LabelUnit* unit = AttachedUnit<LabelUnit>(hwnd, msg, lParam);
   if (!unit) return DefWindowProcA(hwnd, msg, wParam, lParam);
   switch (msg) {
     case WM_NCDESTROY:
-      SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+      DetachUnit(hwnd);
       if (unit->owned) delete unit;
       break;
     case WM_ERASEBKGND:
@@ -309,44 +301,22 @@ LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_PAINT:
       PaintLabel(hwnd, *unit);
       return 0;
-    case kMsgGetProperty: {
-      auto* call = reinterpret_cast<PropertyCall*>(lParam);
-      call->result = ReadProperty(*unit, call->index + kFirstOwnProperty);
-      return 0;
-    }
-    case kMsgSetProperty: {
-      auto* call = reinterpret_cast<PropertyCall*>(lParam);
-      WriteProperty(hwnd, *unit, call->index + kFirstOwnProperty, *call->value);
-      return 0;
-    }
+    case kMsgUnitProperty:
+      return RunPropertyCall(hwnd, lParam);
   }
   return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
-bool RegisterLabelClass() {
-  HINSTANCE instance = GetModuleHandleA(nullptr);
-  WNDCLASSA wc = {};
-  if (GetClassInfoA(instance, kLabelClass, &wc)) return true;
-  wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
-  wc.lpfnWndProc = LabelProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512) /* IDC_ARROW */);
-  wc.lpszClassName = kLabelClass;
-  return RegisterClassA(&wc) != 0;
-}
-
 void* CreateLabel(const UnitCreateParams& p) {
   auto unit = std::make_unique<LabelUnit>();
-  const LabelUnit* previous = p.previous ? LabelOf(static_cast<HWND>(p.previous)) : nullptr;
+  const LabelUnit* previous = p.previous ? UnitOf<LabelUnit>(static_cast<HWND>(p.previous)) : nullptr;
   if (previous)
     unit->record = previous->record;
   else if (!DecodeLabelRecord(p.data, p.size, &unit->record, nullptr))
     return nullptr;
-  if (!RegisterLabelClass()) return nullptr;
-  HWND hwnd = CreateWindowExA(0, kLabelClass, unit->record.caption.c_str(), WS_CHILD | WS_CLIPSIBLINGS | p.extraStyles,
-                              p.left, p.top, p.width, p.height, static_cast<HWND>(p.parent),
-                              reinterpret_cast<HMENU>(static_cast<intptr_t>(p.controlId)), GetModuleHandleA(nullptr),
-                              unit.get());
+  if (!RegisterUnitClass(kLabelClass, LabelProc, CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS)) return nullptr;
+  HWND hwnd = CreateUnitWindow(p, 0, kLabelClass, unit->record.caption.c_str(), WS_CHILD | WS_CLIPSIBLINGS,
+                               unit.get());
   if (!hwnd) return nullptr;
   unit->owned = true;
   LabelUnit* live = unit.release();
@@ -354,20 +324,10 @@ void* CreateLabel(const UnitCreateParams& p) {
   return hwnd;
 }
 
-int64_t GetLabelProperty(void* live, int index) {
-  HWND hwnd = static_cast<HWND>(live);
-  if (index < 0 || index >= kLabelPropertyEnd - kFirstOwnProperty || !LabelOf(hwnd)) return 0;
-  PropertyCall call = {index, nullptr, 0};
-  SendMessageA(hwnd, kMsgGetProperty, 0, reinterpret_cast<LPARAM>(&call));
-  return call.result;
-}
+int64_t GetLabelProperty(void* live, int index) { return ReadOnWindowThread(live, index, ReadProperty); }
 
 int SetLabelProperty(void* live, int index, const ArgValue& value) {
-  HWND hwnd = static_cast<HWND>(live);
-  if (index < 0 || index >= kLabelPropertyEnd - kFirstOwnProperty || !LabelOf(hwnd)) return 0;
-  PropertyCall call = {index, &value, 0};
-  SendMessageA(hwnd, kMsgSetProperty, 0, reinterpret_cast<LPARAM>(&call));
-  return 0;
+  return WriteOnWindowThread(live, index, value, WriteProperty);
 }
 
 }  // namespace

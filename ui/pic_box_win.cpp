@@ -12,16 +12,12 @@
 #include "ui/pic_box_record.h"
 #include "ui/picture_bitmap_win.h"
 #include "ui/picture_geometry.h"
-#include "ui/widget_event_win.h"
+#include "ui/unit_window_win.h"
 #include "ui/widgets.h"
 
 namespace {
 
 const char kPicBoxClass[] = "SkinPicBox";
-// Property accesses from another thread (see OnForeignThread): wParam the
-// property index, lParam the ArgValue* to write or the int64_t* to read into.
-constexpr UINT kMsgSetProperty = WM_USER + 0x100;
-constexpr UINT kMsgGetProperty = WM_USER + 0x101;
 // How often the animation thread looks whether it must stop.
 constexpr DWORD kStopCheckMs = 10;
 
@@ -71,8 +67,6 @@ struct PicBoxUnit {
   std::atomic<bool> stopAnimation{false};
   std::atomic<size_t> frame{0};  // the frame shown; 0 while not playing
 };
-
-PicBoxUnit* PicBoxOf(HWND hwnd) { return reinterpret_cast<PicBoxUnit*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA)); }
 
 COLORREF PaintColor(uint32_t stored) {
   return stored == kDefaultColor ? GetSysColor(COLOR_BTNFACE) : static_cast<COLORREF>(stored & 0x00FFFFFF);
@@ -159,13 +153,15 @@ void LoadPicture(PicBoxUnit& unit, const uint8_t* data, size_t size) {
   StartAnimation(unit);
 }
 
-int64_t ReadProperty(PicBoxUnit& unit, int index) {
-  const PicBoxRecord& r = unit.record;
+int64_t ReadProperty(HWND hwnd, int index) {
+  PicBoxUnit* unit = UnitOf<PicBoxUnit>(hwnd);
+  if (!unit) return 0;
+  const PicBoxRecord& r = unit->record;
   switch (index) {
     case kPpBorderStyle: return r.borderStyle;
     case kPpBackColor: return static_cast<int32_t>(r.backColor);
     case kPpPicture: {
-      const std::vector<uint8_t>& blob = unit.picture.Blob();
+      const std::vector<uint8_t>& blob = unit->picture.Blob();
       return static_cast<int64_t>(
           reinterpret_cast<uintptr_t>(NewByteArray(blob.data(), static_cast<uint32_t>(blob.size()))));
     }
@@ -177,44 +173,46 @@ int64_t ReadProperty(PicBoxUnit& unit, int index) {
   return 0;
 }
 
-void WriteProperty(PicBoxUnit& unit, int index, const ArgValue& value) {
-  PicBoxRecord& r = unit.record;
+int WriteProperty(HWND hwnd, int index, const ArgValue& value) {
+  PicBoxUnit* unit = UnitOf<PicBoxUnit>(hwnd);
+  if (!unit) return 0;
+  PicBoxRecord& r = unit->record;
   switch (index) {
     case kPpBorderStyle:
       r.borderStyle = ClampToRange(value.i32, 0, kMaxWidgetBorderStyle);
-      ApplyBorderStyle(unit.hwnd, r.borderStyle);
+      ApplyBorderStyle(hwnd, r.borderStyle);
       break;
     case kPpBackColor:
       r.backColor = value.u32;
-      MakeBrush(unit);
-      InvalidateRect(unit.hwnd, nullptr, FALSE);
+      MakeBrush(*unit);
+      InvalidateRect(hwnd, nullptr, FALSE);
       break;
     case kPpPicture: {
       const uint8_t* data = nullptr;
       uint32_t len = 0;
       if (!ViewByteArray(value.ptr, &data, &len)) len = 0;
-      LoadPicture(unit, data, len);
-      InvalidateRect(unit.hwnd, nullptr, FALSE);
+      LoadPicture(*unit, data, len);
+      InvalidateRect(hwnd, nullptr, FALSE);
       break;
     }
     case kPpDisplayMode: {
       int32_t mode = ClampToRange(value.i32, 0, kMaxDisplayMode);
       if (mode == r.displayMode) break;
       {
-        Held held(unit.lock);
+        Held held(unit->lock);
         r.displayMode = mode;
       }
-      InvalidateRect(unit.hwnd, nullptr, FALSE);
-      UpdateWindow(unit.hwnd);
+      InvalidateRect(hwnd, nullptr, FALSE);
+      UpdateWindow(hwnd);
       break;
     }
     case kPpPlayAnimation:
       r.playAnimation = value.i32 != 0 ? 1 : 0;
       if (r.playAnimation) {
-        StartAnimation(unit);
+        StartAnimation(*unit);
       } else {
-        StopAnimation(unit);
-        InvalidateRect(unit.hwnd, nullptr, FALSE);
+        StopAnimation(*unit);
+        InvalidateRect(hwnd, nullptr, FALSE);
       }
       break;
     case kPpDataSource:
@@ -224,16 +222,13 @@ void WriteProperty(PicBoxUnit& unit, int index, const ArgValue& value) {
       r.dataColumn = value.text;
       break;
   }
+  return 0;
 }
 
 LRESULT CALLBACK PicBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_NCCREATE) {
-    auto* created = static_cast<PicBoxUnit*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-    created->hwnd = hwnd;
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
-  }
-  PicBoxUnit* unit = PicBoxOf(hwnd);
+  PicBoxUnit* unit = AttachedUnit<PicBoxUnit>(hwnd, msg, lParam);
   if (!unit) return DefWindowProcA(hwnd, msg, wParam, lParam);
+  if (msg == WM_NCCREATE) unit->hwnd = hwnd;
   switch (msg) {
     case WM_PAINT: {
       PAINTSTRUCT ps;
@@ -248,50 +243,31 @@ LRESULT CALLBACK PicBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_ERASEBKGND:
       return 1;  // WM_PAINT fills the whole client area
-    case kMsgSetProperty:
-      WriteProperty(*unit, static_cast<int>(wParam), *reinterpret_cast<const ArgValue*>(lParam));
-      return 0;
-    case kMsgGetProperty:
-      *reinterpret_cast<int64_t*>(lParam) = ReadProperty(*unit, static_cast<int>(wParam));
-      return 0;
+    case kMsgUnitProperty:
+      return RunPropertyCall(hwnd, lParam);
     case WM_DESTROY:
       StopAnimation(*unit);
       break;
     case WM_NCDESTROY:
       StopAnimation(*unit);
-      SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+      DetachUnit(hwnd);
       delete unit;
       break;
   }
   return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
-bool RegisterPicBoxClass() {
-  WNDCLASSA wc = {};
-  HINSTANCE instance = GetModuleHandleA(nullptr);
-  if (GetClassInfoA(instance, kPicBoxClass, &wc)) return true;
-  wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
-  wc.lpfnWndProc = PicBoxProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-  wc.lpszClassName = kPicBoxClass;
-  return RegisterClassA(&wc) != 0;
-}
-
 void* CreatePicBox(const UnitCreateParams& p) {
   PicBoxRecord record;
-  if (PicBoxUnit* old = p.previous ? PicBoxOf(static_cast<HWND>(p.previous)) : nullptr) {
+  if (PicBoxUnit* old = p.previous ? UnitOf<PicBoxUnit>(static_cast<HWND>(p.previous)) : nullptr) {
     record = old->record;
     record.picture = old->picture.Blob();
   } else if (!DecodePicBoxRecord(p.data, p.size, &record, nullptr)) {
     return nullptr;
   }
-  if (!RegisterPicBoxClass()) return nullptr;
+  if (!RegisterUnitClass(kPicBoxClass, PicBoxProc, CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS)) return nullptr;
   auto* unit = new PicBoxUnit;
-  HWND hwnd = CreateWindowExA(0, kPicBoxClass, "", WS_CHILD | WS_CLIPSIBLINGS | p.extraStyles, p.left, p.top,
-                              p.width, p.height, static_cast<HWND>(p.parent),
-                              reinterpret_cast<HMENU>(static_cast<intptr_t>(p.controlId)),
-                              GetModuleHandleA(nullptr), unit);
+  HWND hwnd = CreateUnitWindow(p, 0, kPicBoxClass, "", WS_CHILD | WS_CLIPSIBLINGS, unit);
   if (!hwnd) {
     delete unit;
     return nullptr;
@@ -305,25 +281,10 @@ void* CreatePicBox(const UnitCreateParams& p) {
   return hwnd;
 }
 
-int64_t GetPicBoxProperty(void* live, int index) {
-  HWND hwnd = static_cast<HWND>(live);
-  PicBoxUnit* unit = PicBoxOf(hwnd);
-  if (!unit) return 0;
-  if (!OnForeignThread(hwnd)) return ReadProperty(*unit, index);
-  int64_t value = 0;
-  SendMessageA(hwnd, kMsgGetProperty, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&value));
-  return value;
-}
+int64_t GetPicBoxProperty(void* live, int index) { return ReadOnWindowThread(live, index, ReadProperty); }
 
 int SetPicBoxProperty(void* live, int index, const ArgValue& value) {
-  HWND hwnd = static_cast<HWND>(live);
-  PicBoxUnit* unit = PicBoxOf(hwnd);
-  if (!unit) return 0;
-  if (OnForeignThread(hwnd))
-    SendMessageA(hwnd, kMsgSetProperty, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&value));
-  else
-    WriteProperty(*unit, index, value);
-  return 0;
+  return WriteOnWindowThread(live, index, value, WriteProperty);
 }
 
 }  // namespace

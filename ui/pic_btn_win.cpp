@@ -13,16 +13,13 @@
 #include "ui/pic_btn_record.h"
 #include "ui/picture_bitmap_win.h"
 #include "ui/region_runs.h"
+#include "ui/unit_window_win.h"
 #include "ui/widget_event_win.h"
 #include "ui/widgets.h"
 
 namespace {
 
 const char kPicBtnClass[] = "SkinPicBtn";
-// Property accesses from another thread (see OnForeignThread): wParam the
-// property index, lParam the ArgValue* to write or the int64_t* to read into.
-constexpr UINT kMsgSetProperty = WM_USER + 0x100;
-constexpr UINT kMsgGetProperty = WM_USER + 0x101;
 constexpr int32_t kClickedEvent = 0;
 // Icons and cursors are shown on white.
 constexpr uint32_t kIconBackground = 0x00FFFFFF;
@@ -48,8 +45,6 @@ struct PicBtnUnit {
   ButtonLogic logic{false, false};
   bool hasRegion = false;  // the window has a shape of ours (the system owns the region)
 };
-
-PicBtnUnit* PicBtnOf(HWND hwnd) { return reinterpret_cast<PicBtnUnit*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA)); }
 
 // The picture that the current state shows, or null (the button is black).
 const SkinPicture* ChosenPicture(const PicBtnUnit& unit) {
@@ -154,50 +149,55 @@ void LoadSlot(PicBtnUnit& unit, int slot, const uint8_t* data, size_t size) {
   unit.pictures[slot].Load(data, size, kIconBackground);
 }
 
-int64_t ReadProperty(PicBtnUnit& unit, int index) {
+int64_t ReadProperty(HWND hwnd, int index) {
+  const PicBtnUnit* unit = UnitOf<PicBtnUnit>(hwnd);
+  if (!unit) return 0;
   switch (index) {
-    case kBtButtonKind: return unit.buttonKind;
-    case kBtChecked: return unit.logic.Checked() ? 1 : 0;
+    case kBtButtonKind: return unit->buttonKind;
+    case kBtChecked: return unit->logic.Checked() ? 1 : 0;
     case kBtNormalPicture:
     case kBtHoverPicture:
     case kBtPressedPicture:
     case kBtDisabledPicture: {
-      const std::vector<uint8_t>& blob = unit.pictures[index - kBtNormalPicture].Blob();
+      const std::vector<uint8_t>& blob = unit->pictures[index - kBtNormalPicture].Blob();
       return static_cast<int64_t>(
           reinterpret_cast<uintptr_t>(NewByteArray(blob.data(), static_cast<uint32_t>(blob.size()))));
     }
-    case kBtTransparentColor: return static_cast<int32_t>(unit.transparentColor);
+    case kBtTransparentColor: return static_cast<int32_t>(unit->transparentColor);
   }
   return 0;
 }
 
-void WriteProperty(PicBtnUnit& unit, int index, const ArgValue& value) {
+int WriteProperty(HWND hwnd, int index, const ArgValue& value) {
+  PicBtnUnit* unit = UnitOf<PicBtnUnit>(hwnd);
+  if (!unit) return 0;
   switch (index) {
     case kBtButtonKind:
-      unit.buttonKind = ClampButtonKind(value.i32);
-      unit.logic.SetKind(unit.buttonKind == kToggleButton);
-      return;
+      unit->buttonKind = ClampButtonKind(value.i32);
+      unit->logic.SetKind(unit->buttonKind == kToggleButton);
+      return 0;
     case kBtChecked:
-      unit.storedChecked = value.i32 != 0 ? 1 : 0;
-      if (unit.logic.SetChecked(unit.storedChecked != 0)) RefreshNow(unit);
-      return;
+      unit->storedChecked = value.i32 != 0 ? 1 : 0;
+      if (unit->logic.SetChecked(unit->storedChecked != 0)) RefreshNow(*unit);
+      return 0;
     case kBtTransparentColor:
-      if (value.u32 == unit.transparentColor) return;
-      unit.transparentColor = value.u32;
-      RefreshNow(unit);
-      return;
+      if (value.u32 == unit->transparentColor) return 0;
+      unit->transparentColor = value.u32;
+      RefreshNow(*unit);
+      return 0;
   }
-  if (index < kBtNormalPicture || index > kBtDisabledPicture) return;
+  if (index < kBtNormalPicture || index > kBtDisabledPicture) return 0;
   const int slot = index - kBtNormalPicture;
   const uint8_t* data = nullptr;
   uint32_t len = 0;
   if (!ViewByteArray(value.ptr, &data, &len)) len = 0;
-  LoadSlot(unit, slot, data, len);
+  LoadSlot(*unit, slot, data, len);
   // Only a picture that is on show needs the new shape and a repaint.
-  const bool shown = slot == kNormalSlot || (slot == kHoverSlot && unit.logic.State() == kStateHover) ||
-                     (slot == kPressedSlot && unit.logic.State() == kStatePressed) ||
-                     (slot == kDisabledSlot && !IsWindowEnabled(unit.hwnd));
-  if (shown) RefreshNow(unit);
+  const bool shown = slot == kNormalSlot || (slot == kHoverSlot && unit->logic.State() == kStateHover) ||
+                     (slot == kPressedSlot && unit->logic.State() == kStatePressed) ||
+                     (slot == kDisabledSlot && !IsWindowEnabled(hwnd));
+  if (shown) RefreshNow(*unit);
+  return 0;
 }
 
 // Carries out what the state logic asked for. Clicked goes last: its handler
@@ -229,13 +229,9 @@ bool PointerOver(HWND hwnd, POINT pt) {
 }
 
 LRESULT CALLBACK PicBtnProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_NCCREATE) {
-    auto* created = static_cast<PicBtnUnit*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-    created->hwnd = hwnd;
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
-  }
-  PicBtnUnit* unit = PicBtnOf(hwnd);
+  PicBtnUnit* unit = AttachedUnit<PicBtnUnit>(hwnd, msg, lParam);
   if (!unit) return DefWindowProcA(hwnd, msg, wParam, lParam);
+  if (msg == WM_NCCREATE) unit->hwnd = hwnd;
   const bool enabled = IsWindowEnabled(hwnd) != FALSE;
   switch (msg) {
     case WM_PAINT: {
@@ -266,35 +262,19 @@ LRESULT CALLBACK PicBtnProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       RefreshNow(*unit);
       return result;
     }
-    case kMsgSetProperty:
-      WriteProperty(*unit, static_cast<int>(wParam), *reinterpret_cast<const ArgValue*>(lParam));
-      return 0;
-    case kMsgGetProperty:
-      *reinterpret_cast<int64_t*>(lParam) = ReadProperty(*unit, static_cast<int>(wParam));
-      return 0;
+    case kMsgUnitProperty:
+      return RunPropertyCall(hwnd, lParam);
     case WM_NCDESTROY:
-      SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+      DetachUnit(hwnd);
       delete unit;
       break;
   }
   return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
-bool RegisterPicBtnClass() {
-  WNDCLASSA wc = {};
-  HINSTANCE instance = GetModuleHandleA(nullptr);
-  if (GetClassInfoA(instance, kPicBtnClass, &wc)) return true;
-  wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
-  wc.lpfnWndProc = PicBtnProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-  wc.lpszClassName = kPicBtnClass;
-  return RegisterClassA(&wc) != 0;
-}
-
 void* CreatePicBtn(const UnitCreateParams& p) {
   PicBtnRecord record;
-  if (PicBtnUnit* old = p.previous ? PicBtnOf(static_cast<HWND>(p.previous)) : nullptr) {
+  if (PicBtnUnit* old = p.previous ? UnitOf<PicBtnUnit>(static_cast<HWND>(p.previous)) : nullptr) {
     record.buttonKind = old->buttonKind;
     record.checked = old->logic.Checked() ? 1 : 0;
     record.transparentColor = old->transparentColor;
@@ -302,7 +282,7 @@ void* CreatePicBtn(const UnitCreateParams& p) {
   } else if (!DecodePicBtnRecord(p.data, p.size, &record, nullptr)) {
     return nullptr;
   }
-  if (!RegisterPicBtnClass()) return nullptr;
+  if (!RegisterUnitClass(kPicBtnClass, PicBtnProc, CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS)) return nullptr;
   auto* unit = new PicBtnUnit;
   unit->windowId = p.windowId;
   unit->unitId = p.unitId;
@@ -310,10 +290,7 @@ void* CreatePicBtn(const UnitCreateParams& p) {
   unit->storedChecked = record.checked;
   unit->transparentColor = record.transparentColor;
   unit->logic.SetKind(record.buttonKind == kToggleButton);
-  HWND hwnd = CreateWindowExA(0, kPicBtnClass, "", WS_CHILD | WS_CLIPSIBLINGS | p.extraStyles, p.left, p.top,
-                              p.width, p.height, static_cast<HWND>(p.parent),
-                              reinterpret_cast<HMENU>(static_cast<intptr_t>(p.controlId)),
-                              GetModuleHandleA(nullptr), unit);
+  HWND hwnd = CreateUnitWindow(p, 0, kPicBtnClass, "", WS_CHILD | WS_CLIPSIBLINGS, unit);
   if (!hwnd) {
     delete unit;
     return nullptr;
@@ -324,25 +301,10 @@ void* CreatePicBtn(const UnitCreateParams& p) {
   return hwnd;
 }
 
-int64_t GetPicBtnProperty(void* live, int index) {
-  HWND hwnd = static_cast<HWND>(live);
-  PicBtnUnit* unit = PicBtnOf(hwnd);
-  if (!unit) return 0;
-  if (!OnForeignThread(hwnd)) return ReadProperty(*unit, index);
-  int64_t value = 0;
-  SendMessageA(hwnd, kMsgGetProperty, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&value));
-  return value;
-}
+int64_t GetPicBtnProperty(void* live, int index) { return ReadOnWindowThread(live, index, ReadProperty); }
 
 int SetPicBtnProperty(void* live, int index, const ArgValue& value) {
-  HWND hwnd = static_cast<HWND>(live);
-  PicBtnUnit* unit = PicBtnOf(hwnd);
-  if (!unit) return 0;
-  if (OnForeignThread(hwnd))
-    SendMessageA(hwnd, kMsgSetProperty, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&value));
-  else
-    WriteProperty(*unit, index, value);
-  return 0;
+  return WriteOnWindowThread(live, index, value, WriteProperty);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "ui/border_style_win.h"
 #include "ui/process_bar_record.h"
+#include "ui/unit_window_win.h"
 #include "ui/widgets.h"
 
 namespace {
@@ -81,13 +82,10 @@ void* CreateBar(const UnitCreateParams& p) {
   else if (!DecodeProcessBarRecord(p.data, p.size, &record, nullptr))
     return nullptr;
   if (!EnsureProgressClass()) return nullptr;
-  DWORD style = WS_CHILD | p.extraStyles;
+  DWORD style = WS_CHILD;
   if (record.vertical) style |= PBS_VERTICAL;
   if (record.smooth) style |= PBS_SMOOTH;
-  HWND hwnd = CreateWindowExA(0, kProgressClass, "", style, p.left, p.top, p.width, p.height,
-                              static_cast<HWND>(p.parent),
-                              reinterpret_cast<HMENU>(static_cast<intptr_t>(p.controlId)),
-                              GetModuleHandleA(nullptr), nullptr);
+  HWND hwnd = CreateUnitWindow(p, 0, kProgressClass, "", style, nullptr);
   if (!hwnd) return nullptr;
   auto* unit = new BarUnit;
   unit->record = record;

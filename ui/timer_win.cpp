@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "ui/timer_record.h"
+#include "ui/unit_window_win.h"
 #include "ui/widget_event_win.h"
 #include "ui/widgets.h"
 
@@ -11,10 +12,6 @@ namespace {
 const char kTimerClass[] = "SkinTimer";
 constexpr UINT_PTR kTimerId = 1000;
 constexpr int32_t kTickEvent = 0;
-// An Interval write from another thread, carried out by the window's own
-// thread (a system timer belongs to the thread of its window): wParam holds
-// the new interval.
-constexpr UINT kMsgSetInterval = WM_USER + 0x100;
 
 enum TimerProperty : int { kTpInterval, kTpCount };
 const UnitPropertyDecl kTimerProperties[kTpCount] = {{"Interval", kTagInt}};
@@ -25,8 +22,6 @@ struct TimerUnit {
   int32_t interval = 0;
   bool running = false;
 };
-
-TimerUnit* TimerOf(HWND hwnd) { return reinterpret_cast<TimerUnit*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA)); }
 
 void StartTimer(HWND hwnd, TimerUnit& unit) {
   if (unit.interval > 0) unit.running = SetTimer(hwnd, kTimerId, static_cast<UINT>(unit.interval), nullptr) != 0;
@@ -48,58 +43,38 @@ void ChangeInterval(HWND hwnd, TimerUnit& unit, int32_t interval) {
 }
 
 LRESULT CALLBACK TimerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_NCCREATE) {
-    auto* created = static_cast<TimerUnit*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
-  }
-  TimerUnit* unit = TimerOf(hwnd);
+  TimerUnit* unit = AttachedUnit<TimerUnit>(hwnd, msg, lParam);
   if (!unit) return DefWindowProcA(hwnd, msg, wParam, lParam);
   switch (msg) {
     case WM_TIMER:
       if (wParam != kTimerId) break;
       RaiseWidgetEvent(unit->windowId, unit->unitId, kTickEvent);
       return 0;
-    case kMsgSetInterval:
-      ChangeInterval(hwnd, *unit, static_cast<int32_t>(wParam));
-      return 0;
+    case kMsgUnitProperty:
+      return RunPropertyCall(hwnd, lParam);
     case WM_DESTROY:
       StopTimer(hwnd, *unit);
       break;
     case WM_NCDESTROY:
-      SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+      DetachUnit(hwnd);
       delete unit;
       break;
   }
   return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
-bool RegisterTimerClass() {
-  WNDCLASSA wc = {};
-  HINSTANCE instance = GetModuleHandleA(nullptr);
-  if (GetClassInfoA(instance, kTimerClass, &wc)) return true;
-  wc.style = CS_DBLCLKS;
-  wc.lpfnWndProc = TimerProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-  wc.lpszClassName = kTimerClass;
-  return RegisterClassA(&wc) != 0;
-}
-
 void* CreateTimer(const UnitCreateParams& p) {
   TimerRecord record;
-  if (const TimerUnit* old = p.previous ? TimerOf(static_cast<HWND>(p.previous)) : nullptr)
+  if (const TimerUnit* old = p.previous ? UnitOf<TimerUnit>(static_cast<HWND>(p.previous)) : nullptr)
     record.interval = old->interval;
   else if (!DecodeTimerRecord(p.data, p.size, &record, nullptr))
     return nullptr;
-  if (!RegisterTimerClass()) return nullptr;
+  if (!RegisterUnitClass(kTimerClass, TimerProc, CS_DBLCLKS)) return nullptr;
   auto* unit = new TimerUnit;
   unit->windowId = p.windowId;
   unit->unitId = p.unitId;
   unit->interval = record.interval;
-  HWND hwnd = CreateWindowExA(0, kTimerClass, "", WS_CHILD | p.extraStyles, p.left, p.top, p.width, p.height,
-                              static_cast<HWND>(p.parent),
-                              reinterpret_cast<HMENU>(static_cast<intptr_t>(p.controlId)),
-                              GetModuleHandleA(nullptr), unit);
+  HWND hwnd = CreateUnitWindow(p, 0, kTimerClass, "", WS_CHILD, unit);
   if (!hwnd) {
     delete unit;
     return nullptr;
@@ -109,19 +84,20 @@ void* CreateTimer(const UnitCreateParams& p) {
 }
 
 int64_t GetTimerProperty(void* live, int index) {
-  const TimerUnit* unit = TimerOf(static_cast<HWND>(live));
+  const TimerUnit* unit = UnitOf<TimerUnit>(static_cast<HWND>(live));
   return unit && index == kTpInterval ? unit->interval : 0;
 }
 
-int SetTimerProperty(void* live, int index, const ArgValue& value) {
-  HWND hwnd = static_cast<HWND>(live);
-  TimerUnit* unit = TimerOf(hwnd);
-  if (!unit || index != kTpInterval) return 0;
-  if (OnForeignThread(hwnd))
-    SendMessageA(hwnd, kMsgSetInterval, static_cast<WPARAM>(value.i32), 0);
-  else
-    ChangeInterval(hwnd, *unit, value.i32);
+// An Interval write runs on the window's own thread: a system timer belongs
+// to the thread of its window.
+int WriteInterval(HWND hwnd, int index, const ArgValue& value) {
+  TimerUnit* unit = UnitOf<TimerUnit>(hwnd);
+  if (unit && index == kTpInterval) ChangeInterval(hwnd, *unit, value.i32);
   return 0;
+}
+
+int SetTimerProperty(void* live, int index, const ArgValue& value) {
+  return WriteOnWindowThread(live, index, value, WriteInterval);
 }
 
 }  // namespace

@@ -11,20 +11,12 @@
 #include "frame/property_values.h"
 #include "ui/text_draw_win.h"
 #include "ui/trans_label_record.h"
+#include "ui/unit_window_win.h"
 #include "ui/widgets.h"
 
 namespace {
 
 const char kTransLabelClass[] = "SkinTransLabel";
-
-// Property access runs on the label's own thread (see label_win.cpp).
-constexpr UINT kMsgGetProperty = WM_USER + 0x200;
-constexpr UINT kMsgSetProperty = WM_USER + 0x201;
-struct PropertyCall {
-  int index;
-  const ArgValue* value;
-  int64_t result;
-};
 
 struct TransLabelUnit {
   TransLabelRecord record;
@@ -35,10 +27,6 @@ const UnitPropertyDecl kTransLabelProperties[kTransLabelPropertyEnd - kFirstOwnP
     {"Caption", kTagText}, {"Effect", kTagInt}, {"Font", kTagByteArray}, {"TextColor", kTagInt},
     {"HAlign", kTagInt},   {"WordWrap", kTagBool}, {"VAlign", kTagInt},
 };
-
-TransLabelUnit* TransLabelOf(HWND hwnd) {
-  return reinterpret_cast<TransLabelUnit*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-}
 
 // ---- Repainting what lies beneath ------------------------------------------------
 
@@ -89,8 +77,11 @@ void RefreshBeneath(HWND label) {
 
 // ---- Properties ------------------------------------------------------------------
 
-int64_t ReadProperty(const TransLabelUnit& unit, int number) {
-  const TransLabelRecord& r = unit.record;
+int64_t ReadProperty(HWND hwnd, int index) {
+  const TransLabelUnit* unit = UnitOf<TransLabelUnit>(hwnd);
+  if (!unit) return 0;
+  const TransLabelRecord& r = unit->record;
+  const int number = index + kFirstOwnProperty;
   switch (number) {
     case kTransLabelCaption:
       return static_cast<int64_t>(reinterpret_cast<uintptr_t>(NewText(r.caption.c_str())));
@@ -106,8 +97,11 @@ int64_t ReadProperty(const TransLabelUnit& unit, int number) {
   return 0;
 }
 
-void WriteProperty(HWND hwnd, TransLabelUnit& unit, int number, const ArgValue& v) {
-  TransLabelRecord& r = unit.record;
+int WriteProperty(HWND hwnd, int index, const ArgValue& v) {
+  TransLabelUnit* unit = UnitOf<TransLabelUnit>(hwnd);
+  if (!unit) return 0;
+  TransLabelRecord& r = unit->record;
+  const int number = index + kFirstOwnProperty;
   switch (number) {
     case kTransLabelCaption:
       r.caption = v.text ? v.text : "";
@@ -127,9 +121,10 @@ void WriteProperty(HWND hwnd, TransLabelUnit& unit, int number, const ArgValue& 
     case kTransLabelHAlign: r.hAlign = ClampChoice(v.i32, kMaxHAlign); break;
     case kTransLabelWordWrap: r.wordWrap = LabelFlagValue(v.i32); break;
     case kTransLabelVAlign: r.vAlign = ClampChoice(v.i32, kMaxVAlign); break;
-    default: return;
+    default: return 0;
   }
   RefreshBeneath(hwnd);
+  return 0;
 }
 
 // ---- Window --------------------------------------------------------------------
@@ -147,15 +142,11 @@ void PaintTransLabel(HWND hwnd, const TransLabelUnit& unit) {
 }
 
 LRESULT CALLBACK TransLabelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_NCCREATE) {
-    auto* created = static_cast<TransLabelUnit*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
-  }
-  TransLabelUnit* unit = TransLabelOf(hwnd);
+  TransLabelUnit* unit = AttachedUnit<TransLabelUnit>(hwnd, msg, lParam);
   if (!unit) return DefWindowProcA(hwnd, msg, wParam, lParam);
   switch (msg) {
     case WM_NCDESTROY:
-      SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+      DetachUnit(hwnd);
       if (unit->owned) delete unit;
       break;
     case WM_ERASEBKGND:
@@ -168,64 +159,32 @@ LRESULT CALLBACK TransLabelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
       if (unit->owned) RefreshBeneath(hwnd);  // not while the window is still being made
       return result;
     }
-    case kMsgGetProperty: {
-      auto* call = reinterpret_cast<PropertyCall*>(lParam);
-      call->result = ReadProperty(*unit, call->index + kFirstOwnProperty);
-      return 0;
-    }
-    case kMsgSetProperty: {
-      auto* call = reinterpret_cast<PropertyCall*>(lParam);
-      WriteProperty(hwnd, *unit, call->index + kFirstOwnProperty, *call->value);
-      return 0;
-    }
+    case kMsgUnitProperty:
+      return RunPropertyCall(hwnd, lParam);
   }
   return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
-bool RegisterTransLabelClass() {
-  HINSTANCE instance = GetModuleHandleA(nullptr);
-  WNDCLASSA wc = {};
-  if (GetClassInfoA(instance, kTransLabelClass, &wc)) return true;
-  wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
-  wc.lpfnWndProc = TransLabelProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512) /* IDC_ARROW */);
-  wc.lpszClassName = kTransLabelClass;
-  return RegisterClassA(&wc) != 0;
-}
-
 void* CreateTransLabel(const UnitCreateParams& p) {
   auto unit = std::make_unique<TransLabelUnit>();
-  const TransLabelUnit* previous = p.previous ? TransLabelOf(static_cast<HWND>(p.previous)) : nullptr;
+  const TransLabelUnit* previous = p.previous ? UnitOf<TransLabelUnit>(static_cast<HWND>(p.previous)) : nullptr;
   if (previous)
     unit->record = previous->record;
   else if (!DecodeTransLabelRecord(p.data, p.size, &unit->record, nullptr))
     return nullptr;
-  if (!RegisterTransLabelClass()) return nullptr;
-  HWND hwnd = CreateWindowExA(WS_EX_TRANSPARENT, kTransLabelClass, unit->record.caption.c_str(),
-                              WS_CHILD | WS_CLIPSIBLINGS | p.extraStyles, p.left, p.top, p.width, p.height,
-                              static_cast<HWND>(p.parent), reinterpret_cast<HMENU>(static_cast<intptr_t>(p.controlId)),
-                              GetModuleHandleA(nullptr), unit.get());
+  if (!RegisterUnitClass(kTransLabelClass, TransLabelProc, CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS)) return nullptr;
+  HWND hwnd = CreateUnitWindow(p, WS_EX_TRANSPARENT, kTransLabelClass, unit->record.caption.c_str(), WS_CHILD | WS_CLIPSIBLINGS,
+                               unit.get());
   if (!hwnd) return nullptr;
   unit->owned = true;
   unit.release();
   return hwnd;
 }
 
-int64_t GetTransLabelProperty(void* live, int index) {
-  HWND hwnd = static_cast<HWND>(live);
-  if (index < 0 || index >= kTransLabelPropertyEnd - kFirstOwnProperty || !TransLabelOf(hwnd)) return 0;
-  PropertyCall call = {index, nullptr, 0};
-  SendMessageA(hwnd, kMsgGetProperty, 0, reinterpret_cast<LPARAM>(&call));
-  return call.result;
-}
+int64_t GetTransLabelProperty(void* live, int index) { return ReadOnWindowThread(live, index, ReadProperty); }
 
 int SetTransLabelProperty(void* live, int index, const ArgValue& value) {
-  HWND hwnd = static_cast<HWND>(live);
-  if (index < 0 || index >= kTransLabelPropertyEnd - kFirstOwnProperty || !TransLabelOf(hwnd)) return 0;
-  PropertyCall call = {index, &value, 0};
-  SendMessageA(hwnd, kMsgSetProperty, 0, reinterpret_cast<LPARAM>(&call));
-  return 0;
+  return WriteOnWindowThread(live, index, value, WriteProperty);
 }
 
 }  // namespace

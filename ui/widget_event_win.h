@@ -1,5 +1,4 @@
-// Raising a widget's own event through the frame's event delivery, and
-// running a property access on the thread that owns the unit's window.
+// Raising a widget's own event through the frame's event delivery.
 // Windows only.
 #pragma once
 
@@ -22,9 +21,3 @@ inline bool RaiseWidgetEvent(uint32_t windowId, uint32_t unitId, int32_t eventNu
   record.eventNumber = eventNumber;
   return service(kFsRaiseEvent, reinterpret_cast<intptr_t>(&record), 0, 0) != 0;
 }
-
-// True when the calling thread is not the one that owns hwnd. Property
-// accesses of widgets with GDI state are then handed to the owning thread
-// with SendMessage, so that painting and a write from a worker thread never
-// overlap.
-inline bool OnForeignThread(HWND hwnd) { return GetWindowThreadProcessId(hwnd, nullptr) != GetCurrentThreadId(); }
