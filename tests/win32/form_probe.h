@@ -1,6 +1,6 @@
 // Shared parts of the window-loading probe (form_probe_win.cpp and
-// form_probe_units_win.cpp): unit ids and names, the log, the frame entry and
-// the probe's unit types.
+// form_probe_units_win.cpp): unit ids and names, the frame entry and the
+// probe's unit types; the log comes from probe_log.h.
 #pragma once
 
 #include <windows.h>
@@ -9,6 +9,7 @@
 
 #include "frame/frame_api.h"
 #include "frame/unit_type.h"
+#include "tests/win32/probe_log.h"
 
 constexpr uint32_t kMainWindow = 0x52010001;
 constexpr uint32_t kNeverLoaded = 0x52010002;
@@ -25,9 +26,6 @@ const char* NameOf(uint32_t unitId);
 
 // Own properties of the probe box (numbers 8..12).
 enum : int { kOwnText = 8, kOwnNumber = 9, kOwnFlag = 10, kOwnRebuild = 11, kOwnData = 12 };
-
-// Appends one formatted line (wsprintf format) to the log file.
-void ProbeLog(const char* format, ...);
 
 // The frame service entry, received through the library notification.
 extern FrameServiceFn gFrameService;

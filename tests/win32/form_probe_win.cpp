@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include <array>
-#include <cstdarg>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -30,27 +29,7 @@ const NamedUnit kNames[] = {
     {kSilentBox, "静框"}, {kNeverBox, "框N"},
 };
 
-// ---- Log ---------------------------------------------------------------------
-
-char gMode[64];
-char gLogPath[MAX_PATH];
-
 }  // namespace
-
-void ProbeLog(const char* format, ...) {
-  char line[512];
-  va_list args;
-  va_start(args, format);
-  int n = wvsprintfA(line, format, args);
-  va_end(args);
-  line[n++] = '\n';
-  HANDLE h = CreateFileA(gLogPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_ALWAYS, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return;
-  DWORD written;
-  WriteFile(h, line, static_cast<DWORD>(n), &written, nullptr);
-  CloseHandle(h);
-}
 
 const char* NameOf(uint32_t unitId) {
   for (const NamedUnit& n : kNames)
@@ -498,28 +477,10 @@ int RunMode() {
   return 2;
 }
 
-// Splits "<program> <mode> <log path>" (the path may be quoted).
-void ParseCommandLine() {
-  const char* line = GetCommandLineA();
-  if (*line == '"') {
-    line = strchr(line + 1, '"');
-    line = line ? line + 1 : "";
-  } else {
-    while (*line && *line != ' ') ++line;
-  }
-  while (*line == ' ') ++line;
-  size_t n = 0;
-  while (*line && *line != ' ' && n + 1 < sizeof gMode) gMode[n++] = *line++;
-  while (*line == ' ') ++line;
-  if (*line == '"') ++line;
-  lstrcpynA(gLogPath, line, sizeof gLogPath);
-  if (char* quote = strchr(gLogPath, '"')) *quote = '\0';
-}
-
 }  // namespace
 
 int ProgramEntry() {
-  ParseCommandLine();
+  ParseProbeCommandLine();
   FillProbeLibraries();
   gSystem.RuntimeService(kServiceInitialise, 0, 0, 0);
   return RunMode();

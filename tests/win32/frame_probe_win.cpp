@@ -8,6 +8,7 @@
 #include "frame/core_commands.h"
 #include "frame/frame_api.h"
 #include "frame/program_frame_win.h"
+#include "tests/win32/probe_log.h"
 
 namespace {
 
@@ -20,8 +21,6 @@ const char* const kDllCommands[] = {
 };
 enum DllIndex { kShell32Bare, kShell32Dll, kMissingExport, kCdeclFunction, kLocalLibrary,
                 kPlantedSystemName, kDefaultLibrary };
-
-char gMode[64];
 
 // Writes a marker file named name in the program's folder.
 void WriteMarker(const char* name, const char* content) {
@@ -122,16 +121,6 @@ const ProgramDescriptor gProgramDescriptor = {
 int ProgramEntry() {
   gSystem.RuntimeService(kServiceInitialise, 0, 0, 0);
   gSystem.RuntimeService(kServiceRegisterCleanup, reinterpret_cast<intptr_t>(&Cleanup), 0, 0);
-  // The mode is the first word after the program name.
-  const char* line = GetCommandLineA();
-  if (*line == '"') {
-    line = strchr(line + 1, '"');
-    line = line ? line + 1 : "";
-  } else {
-    while (*line && *line != ' ') ++line;
-  }
-  while (*line == ' ') ++line;
-  lstrcpynA(gMode, line, sizeof gMode);
-  if (char* space = strchr(gMode, ' ')) *space = '\0';
+  ParseProbeCommandLine();  // the mode; this probe keeps no log
   return RunMode();
 }

@@ -7,17 +7,13 @@
 #include <string>
 
 #include "tests/driver/test_driver.h"
+#include "tests/win32/probe_run.h"
 
 namespace {
 
-constexpr DWORD kWaitMs = 30000;
-
-std::string OwnFolder() {
-  char path[MAX_PATH];
-  DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-  std::string s(path, n);
-  return s.substr(0, s.find_last_of('\\'));
-}
+using probetest::AnswerErrorBoxOf;
+using probetest::ExitCodeOf;
+using probetest::kProbeWaitMs;
 
 // A fresh folder holding a copy of the probe, so that files planted next to
 // it affect no other test.
@@ -37,7 +33,7 @@ class ProbeFolder {
     RemoveDirectoryA(folder_.c_str());
   }
   void CopyIn(const char* from, const char* as) {
-    ASSERT_TRUE(CopyFileA((OwnFolder() + "\\" + from).c_str(), (folder_ + "\\" + as).c_str(),
+    ASSERT_TRUE(CopyFileA((probetest::TestFolder() + "\\" + from).c_str(), (folder_ + "\\" + as).c_str(),
                           FALSE));
   }
   testdriver::Process Start(const char* mode) {
@@ -64,28 +60,11 @@ class ProbeFolder {
   std::string folder_;
 };
 
-DWORD RunToExit(testdriver::Process& p) {
-  DWORD code = 0xDEAD;
-  EXPECT_EQ(testdriver::WaitForExit(p, kWaitMs, &code), testdriver::WaitResult::kExited);
-  return code;
-}
-
-// Waits for the runtime error box, checks its text and presses OK.
-std::string AnswerErrorBox(testdriver::Process& p) {
-  HWND box = testdriver::FindMessageBox(p, "错误", kWaitMs);
-  if (!box) return "<no box>";
-  std::string text = testdriver::ReadMessageBoxText(box);
-  auto buttons = testdriver::ListButtons(box);
-  EXPECT_EQ(buttons.size(), 1u);
-  testdriver::PressButton(box, IDOK);
-  return text;
-}
-
 TEST(FrameProcess, EmptyMessageLoopReturnsAndCleanupRuns) {
   ProbeFolder probe("loop");
   auto p = probe.Start("loop-empty");
   ASSERT_TRUE(p.IsStarted());
-  EXPECT_EQ(RunToExit(p), 0u);
+  EXPECT_EQ(ExitCodeOf(p), 0u);
   std::string who;
   ASSERT_TRUE(probe.HasFile("cleanup.txt", &who));
   EXPECT_EQ(who, "main");
@@ -94,7 +73,7 @@ TEST(FrameProcess, EmptyMessageLoopReturnsAndCleanupRuns) {
 TEST(FrameProcess, ExitFromWorkerRunsCleanupOnMainThread) {
   ProbeFolder probe("exit");
   auto p = probe.Start("exit-worker");
-  EXPECT_EQ(RunToExit(p), 0u);
+  EXPECT_EQ(ExitCodeOf(p), 0u);
   std::string who;
   ASSERT_TRUE(probe.HasFile("cleanup.txt", &who));
   EXPECT_EQ(who, "main");
@@ -103,46 +82,46 @@ TEST(FrameProcess, ExitFromWorkerRunsCleanupOnMainThread) {
 TEST(FrameProcess, RuntimeErrorOnWorkerShowsOneBoxAndSkipsCleanup) {
   ProbeFolder probe("error");
   auto p = probe.Start("error-worker");
-  std::string text = AnswerErrorBox(p);
+  std::string text = AnswerErrorBoxOf(p);
   EXPECT_EQ(text, "运行时出错!\r\n\r\n错误代码：4\r\n\r\n错误信息：数组成员引用下标必须大于等于1\r\n");
-  EXPECT_EQ(RunToExit(p), 0xFFFFFFFFu);
+  EXPECT_EQ(ExitCodeOf(p), 0xFFFFFFFFu);
   EXPECT_FALSE(probe.HasFile("cleanup.txt"));
 }
 
 TEST(FrameProcess, DllCommandNamedShell32ResolvesToTheSystemModule) {
   ProbeFolder probe("shell32");
   auto p = probe.Start("dll-shell32");
-  EXPECT_EQ(RunToExit(p), 0u);
+  EXPECT_EQ(ExitCodeOf(p), 0u);
 }
 
 TEST(FrameProcess, DllCommandWithEmptyLibraryNameSearchesTheDefaults) {
   ProbeFolder probe("default");
   auto p = probe.Start("dll-default");
-  EXPECT_EQ(RunToExit(p), 0u);
+  EXPECT_EQ(ExitCodeOf(p), 0u);
 }
 
 TEST(FrameProcess, UnknownExportGivesTheDllErrorText) {
   ProbeFolder probe("missing");
   auto p = probe.Start("dll-missing");
-  EXPECT_EQ(AnswerErrorBox(p),
+  EXPECT_EQ(AnswerErrorBoxOf(p),
             "运行时出错!\r\n\r\n错误信息：无法找到指定DLL库文件“kernel32.dll”中的输出命令“"
             "NoSuchExport”\r\n");
-  EXPECT_EQ(RunToExit(p), 0xFFFFFFFFu);
+  EXPECT_EQ(ExitCodeOf(p), 0xFFFFFFFFu);
 }
 
 TEST(FrameProcess, UnbalancedStackAfterDllCallIsError6) {
   ProbeFolder probe("cdecl");
   auto p = probe.Start("dll-cdecl");
-  EXPECT_EQ(AnswerErrorBox(p),
+  EXPECT_EQ(AnswerErrorBoxOf(p),
             "运行时出错!\r\n\r\n错误代码：6\r\n\r\n错误信息：调用DLL命令后发现堆栈错误\r\n");
-  EXPECT_EQ(RunToExit(p), 0xFFFFFFFFu);
+  EXPECT_EQ(ExitCodeOf(p), 0xFFFFFFFFu);
 }
 
 TEST(FrameProcess, LibraryOnlyInProgramFolderIsLoadedFromThere) {
   ProbeFolder probe("local");
   probe.CopyIn("probelib.dll", "probelib.dll");
   auto p = probe.Start("dll-local");
-  EXPECT_EQ(RunToExit(p), 42u);
+  EXPECT_EQ(ExitCodeOf(p), 42u);
 }
 
 TEST(FrameProcess, PlantedCopyOfASystemLibraryIsNeverLoaded) {
@@ -150,40 +129,40 @@ TEST(FrameProcess, PlantedCopyOfASystemLibraryIsNeverLoaded) {
   // A "shell32.dll" next to the program that exports what the real one lacks.
   probe.CopyIn("probelib.dll", "shell32.dll");
   auto p = probe.Start("dll-planted");
-  EXPECT_EQ(AnswerErrorBox(p),
+  EXPECT_EQ(AnswerErrorBoxOf(p),
             "运行时出错!\r\n\r\n错误信息：无法找到指定DLL库文件“shell32”中的输出命令“"
             "ProbeMarker”\r\n");
-  EXPECT_EQ(RunToExit(p), 0xFFFFFFFFu);
+  EXPECT_EQ(ExitCodeOf(p), 0xFFFFFFFFu);
 }
 
 TEST(FrameProcess, AllocationFailureShowsTheCount) {
   ProbeFolder probe("alloc");
   auto p = probe.Start("alloc-fail");
-  EXPECT_EQ(AnswerErrorBox(p), "运行时出错!\r\n\r\n错误信息：分配 -16 字节内存失败!\r\n");
-  EXPECT_EQ(RunToExit(p), 0xFFFFFFFFu);
+  EXPECT_EQ(AnswerErrorBoxOf(p), "运行时出错!\r\n\r\n错误信息：分配 -16 字节内存失败!\r\n");
+  EXPECT_EQ(ExitCodeOf(p), 0xFFFFFFFFu);
 }
 
 TEST(FrameProcess, MessageBoxMapsYesAndNo) {
   for (int id : {IDYES, IDNO}) {
     ProbeFolder probe(id == IDYES ? "yes" : "no");
     auto p = probe.Start("msgbox-yesno");
-    HWND box = testdriver::FindMessageBox(p, "温馨提示：", kWaitMs);
+    HWND box = testdriver::FindMessageBox(p, "温馨提示：", kProbeWaitMs);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(testdriver::ReadMessageBoxText(box), "问题");
     testdriver::PressButton(box, id);
-    EXPECT_EQ(RunToExit(p), id == IDYES ? 5u : 6u);
+    EXPECT_EQ(ExitCodeOf(p), id == IDYES ? 5u : 6u);
   }
 }
 
 TEST(FrameProcess, MessageBoxDefaultCaptionAndBoolText) {
   ProbeFolder probe("bool");
   auto p = probe.Start("msgbox-bool");
-  HWND box = testdriver::FindMessageBox(p, "信息：", kWaitMs);
+  HWND box = testdriver::FindMessageBox(p, "信息：", kProbeWaitMs);
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(testdriver::ReadMessageBoxText(box), "真");
   EXPECT_EQ(testdriver::ListButtons(box).size(), 1u);
   testdriver::PressButton(box, IDOK);
-  EXPECT_EQ(RunToExit(p), 0u);
+  EXPECT_EQ(ExitCodeOf(p), 0u);
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 // down). labels_test.cpp reads both back and judges them.
 #include <windows.h>
 
-#include <cstdarg>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -19,7 +18,9 @@
 #include "frame/window_record.h"
 #include "ui/label_record.h"
 #include "ui/trans_label_record.h"
+#include "ui/unit_window_win.h"
 #include "ui/widgets.h"
+#include "tests/win32/probe_log.h"
 
 namespace {
 
@@ -54,27 +55,6 @@ constexpr COLORREF kBackLeft = RGB(22, 131, 196);
 constexpr COLORREF kBackRight = RGB(40, 160, 60);
 constexpr int kSplitX = 200;
 
-// ---- Log -----------------------------------------------------------------------
-
-char gMode[64];
-char gLogPath[MAX_PATH];
-FrameServiceFn gFrameService;
-
-void ProbeLog(const char* format, ...) {
-  char line[512];
-  va_list args;
-  va_start(args, format);
-  int n = wvsprintfA(line, format, args);
-  va_end(args);
-  line[n++] = '\n';
-  HANDLE h = CreateFileA(gLogPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0,
-                         nullptr);
-  if (h == INVALID_HANDLE_VALUE) return;
-  DWORD written;
-  WriteFile(h, line, static_cast<DWORD>(n), &written, nullptr);
-  CloseHandle(h);
-}
-
 // ---- The backdrop: a stand-in for the picture box beneath the labels ---------------
 
 const char kBackdropClass[] = "LabelProbeBackdrop";
@@ -102,33 +82,17 @@ LRESULT CALLBACK BackdropProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 }
 
 void* CreateBackdrop(const UnitCreateParams& p) {
-  WNDCLASSA wc = {};
-  if (!GetClassInfoA(GetModuleHandleA(nullptr), kBackdropClass, &wc)) {
-    wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = BackdropProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    wc.lpszClassName = kBackdropClass;
-    RegisterClassA(&wc);
-  }
-  return CreateWindowExA(0, kBackdropClass, "", WS_CHILD | WS_CLIPSIBLINGS | p.extraStyles, p.left, p.top, p.width,
-                         p.height, static_cast<HWND>(p.parent),
-                         reinterpret_cast<HMENU>(static_cast<intptr_t>(p.controlId)), GetModuleHandleA(nullptr),
-                         nullptr);
+  if (!RegisterUnitClass(kBackdropClass, BackdropProc, CS_DBLCLKS)) return nullptr;
+  return CreateUnitWindow(p, 0, kBackdropClass, "", WS_CHILD | WS_CLIPSIBLINGS, nullptr);
 }
 
 const UnitTypeDescriptor kBackdropType = {"ProbeBackdrop", kUnitTypeRaisesEvents, 0, nullptr, CreateBackdrop,
                                           nullptr, nullptr};
 
-intptr_t ProbeLibraryNotify(int code, intptr_t a1, intptr_t a2) {
-  if (code == kNotifyFrameEntry) gFrameService = reinterpret_cast<FrameServiceFn>(a1);
-  return WidgetLibraryNotify(code, a1, a2);
-}
-
 const UnitTypeDescriptor* gLibrary1Types[0x0A];
 const UnitTypeDescriptor* gLibrary2Types[0x05];
 const LibraryInfo kLibraries[2] = {
-    {"core", ProbeLibraryNotify, gLibrary1Types, 0x0A},
+    {"core", WidgetLibraryNotify, gLibrary1Types, 0x0A},
     {"skin", nullptr, gLibrary2Types, 0x05},
 };
 
@@ -143,7 +107,7 @@ void FillLibraries() {
 
 HandlerResult LogEvent(int32_t event, const int32_t* args, int argCount) {
   UnitRef source = {};
-  gFrameService(kFsEventSource, reinterpret_cast<intptr_t>(&source), 0, 0);
+  WidgetFrameService()(kFsEventSource, reinterpret_cast<intptr_t>(&source), 0, 0);
   char line[128];
   int n = wsprintfA(line, "ev %s %d", NameOf(source.unitId), event);
   for (int i = 0; i < argCount; ++i) n += wsprintfA(line + n, " %d", args[i]);
@@ -336,7 +300,7 @@ namespace {
 // ---- Frame access --------------------------------------------------------------------
 
 HWND UnitWindow(uint32_t unitId) {
-  return reinterpret_cast<HWND>(gFrameService(kFsFindUnitObject, kMainWindow, unitId, 0));
+  return reinterpret_cast<HWND>(WidgetFrameService()(kFsFindUnitObject, kMainWindow, unitId, 0));
 }
 int32_t ReadInt(uint32_t unitId, int property) {
   return static_cast<int32_t>(gSystem.ReadUnitProperty(kMainWindow, unitId, property, -1));
@@ -364,7 +328,7 @@ uint32_t ReadBytesLength(uint32_t unitId, int property) {
   return len;
 }
 
-void Pump() { gFrameService(kFsProcessMessages, 0, 0, 0); }
+void Pump() { WidgetFrameService()(kFsProcessMessages, 0, 0, 0); }
 
 // Paints whatever is pending and writes the window's client area to
 // <log>.<name>.raw.
@@ -524,27 +488,10 @@ int Worker() {
   return 0;
 }
 
-void ParseCommandLine() {
-  const char* line = GetCommandLineA();
-  if (*line == '"') {
-    line = strchr(line + 1, '"');
-    line = line ? line + 1 : "";
-  } else {
-    while (*line && *line != ' ') ++line;
-  }
-  while (*line == ' ') ++line;
-  size_t n = 0;
-  while (*line && *line != ' ' && n + 1 < sizeof gMode) gMode[n++] = *line++;
-  while (*line == ' ') ++line;
-  if (*line == '"') ++line;
-  lstrcpynA(gLogPath, line, sizeof gLogPath);
-  if (char* quote = strchr(gLogPath, '"')) *quote = '\0';
-}
-
 }  // namespace
 
 int ProgramEntry() {
-  ParseCommandLine();
+  ParseProbeCommandLine();
   FillLibraries();
   gSystem.RuntimeService(kServiceInitialise, 0, 0, 0);
   if (!strcmp(gMode, "paint")) return Paint();

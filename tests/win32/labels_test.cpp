@@ -14,17 +14,11 @@
 #include <vector>
 
 #include "tests/driver/test_driver.h"
+#include "tests/win32/probe_run.h"
 
 namespace {
 
-constexpr DWORD kWaitMs = 30000;
-
-std::string OwnFolder() {
-  char path[MAX_PATH];
-  DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-  std::string s(path, n);
-  return s.substr(0, s.find_last_of('\\'));
-}
+using probetest::kProbeWaitMs;
 
 struct Rect {
   int x = 0, y = 0, w = 0, h = 0;
@@ -59,60 +53,20 @@ COLORREF Quadrant(int x, int y, int width, int height) {
 // What the probe's backdrop paints at window x.
 COLORREF Backdrop(int x) { return x < 200 ? RGB(22, 131, 196) : RGB(40, 160, 60); }
 
-// One run of the probe with its own log file and captures.
-class ProbeRun {
+// One run of label_probe.exe with its own log file and window captures
+// (<log>.<name>.raw).
+class LabelProbe : public probetest::ProbeRun {
  public:
-  explicit ProbeRun(const char* mode) {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    log_ = std::string(temp) + "label_probe_" + mode + ".log";
-    for (const char* capture : {"initial", "caption", "moved"}) DeleteFileA(CapturePath(capture).c_str());
-    DeleteFileA(log_.c_str());
-    std::string line;
-    testdriver::AppendQuotedArgument(&line, OwnFolder() + "\\label_probe.exe");
-    line += " ";
-    line += mode;
-    testdriver::AppendQuotedArgument(&line, log_);
-    process_ = testdriver::StartProgram(line, OwnFolder());
-  }
-  ~ProbeRun() {
-    if (process_.IsStarted()) testdriver::Kill(process_);
-    for (const char* capture : {"initial", "caption", "moved"}) DeleteFileA(CapturePath(capture).c_str());
-    DeleteFileA(log_.c_str());
-  }
-  testdriver::Process& process() { return process_; }
+  explicit LabelProbe(const char* mode)
+      : probetest::ProbeRun("label_probe", mode, {".initial.raw", ".caption.raw", ".moved.raw"}) {}
 
-  DWORD ExitCode() {
-    DWORD code = 0xDEAD;
-    EXPECT_EQ(testdriver::WaitForExit(process_, kWaitMs, &code), testdriver::WaitResult::kExited);
-    return code;
-  }
-
-  std::vector<std::string> Lines() const {
-    std::vector<std::string> lines;
-    FILE* f = fopen(log_.c_str(), "rb");
-    if (!f) return lines;
-    std::string text;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-    fclose(f);
-    size_t start = 0;
-    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-      lines.push_back(text.substr(start, end - start));
-    return lines;
-  }
-
-  bool Has(const std::string& line) const {
-    std::vector<std::string> lines = Lines();
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-  }
+  bool Has(const std::string& line) const { return probetest::Has(Lines(), line); }
 
   // Polls the log until it holds line (or the probe has ended, or time is up).
   bool WaitForLine(const std::string& line) {
-    for (DWORD waited = 0; waited < kWaitMs; waited += 50) {
+    for (DWORD waited = 0; waited < kProbeWaitMs; waited += 50) {
       if (Has(line)) return true;
-      if (testdriver::WaitForExit(process_, 0, nullptr) == testdriver::WaitResult::kExited) return Has(line);
+      if (testdriver::WaitForExit(process(), 0, nullptr) == testdriver::WaitResult::kExited) return Has(line);
       Sleep(50);
     }
     return false;
@@ -147,7 +101,7 @@ class ProbeRun {
 
   Capture Load(const char* name) const {
     Capture c;
-    FILE* f = fopen(CapturePath(name).c_str(), "rb");
+    FILE* f = fopen(SidePath(std::string(".") + name + ".raw").c_str(), "rb");
     if (!f) return c;
     int32_t size[2] = {};
     if (fread(size, sizeof size, 1, f) == 1 && size[0] > 0 && size[1] > 0 && size[0] < 4096 && size[1] < 4096) {
@@ -180,17 +134,7 @@ class ProbeRun {
     EXPECT_EQ(ExitCode(), 0u);
   }
 
-  std::string Joined() const {
-    std::string s;
-    for (const std::string& l : Lines()) s += l + "\n";
-    return s;
-  }
-
- private:
-  std::string CapturePath(const char* name) const { return log_ + "." + name + ".raw"; }
-
-  std::string log_;
-  testdriver::Process process_;
+  std::string Joined() const { return probetest::Joined(Lines()); }
 };
 
 // Counts the pixels of r in c for which test holds.
@@ -231,7 +175,7 @@ int LongestDarkRun(const Capture& c, const Rect& r) {
 }
 
 TEST(Labels, PaintBackColourBackPicturesAndGradients) {
-  ProbeRun run("paint");
+  LabelProbe run("paint");
   run.ExpectReady();
   if (HasFatalFailure()) return;
   Capture c = run.Load("initial");
@@ -288,7 +232,7 @@ TEST(Labels, PaintBackColourBackPicturesAndGradients) {
 }
 
 TEST(Labels, TextEffectsAndStoredFonts) {
-  ProbeRun run("paint");
+  LabelProbe run("paint");
   run.ExpectReady();
   if (HasFatalFailure()) return;
   Capture c = run.Load("initial");
@@ -316,7 +260,7 @@ TEST(Labels, TextEffectsAndStoredFonts) {
 }
 
 TEST(Labels, TransparentLabelRepaintsWhatLiesBeneathOnChangeAndMove) {
-  ProbeRun run("paint");
+  LabelProbe run("paint");
   run.ExpectReady();
   if (HasFatalFailure()) return;
   const Rect old = {150, 220, 110, 24};  // the label's place in the form
@@ -350,7 +294,7 @@ TEST(Labels, TransparentLabelRepaintsWhatLiesBeneathOnChangeAndMove) {
 }
 
 TEST(Labels, MouseInputReachesBoundHandlersThroughTheFrame) {
-  ProbeRun run("paint");
+  LabelProbe run("paint");
   run.ExpectReady();
   if (HasFatalFailure()) return;
   HWND label = run.WindowOf("underlined");
@@ -375,7 +319,7 @@ TEST(Labels, MouseInputReachesBoundHandlersThroughTheFrame) {
 }
 
 TEST(Labels, OwnPropertiesStoreClampAndReadBack) {
-  ProbeRun run("properties");
+  LabelProbe run("properties");
   ASSERT_EQ(run.ExitCode(), 0u);
   std::vector<std::string> log = run.Lines();
   SCOPED_TRACE(run.Joined());
@@ -406,7 +350,7 @@ TEST(Labels, OwnPropertiesStoreClampAndReadBack) {
 }
 
 TEST(Labels, WritesFromAWorkerThreadReachTheLabels) {
-  ProbeRun run("worker");
+  LabelProbe run("worker");
   ASSERT_EQ(run.ExitCode(), 0u);
   SCOPED_TRACE(run.Joined());
   EXPECT_TRUE(run.Has("worker read 1.释放压缩包..|线程"));
@@ -414,11 +358,8 @@ TEST(Labels, WritesFromAWorkerThreadReachTheLabels) {
 }
 
 TEST(Labels, RecordOfANewerVersionFailsTheLoading) {
-  ProbeRun run("bad-version");
-  HWND box = testdriver::FindMessageBox(run.process(), "错误", kWaitMs);
-  ASSERT_NE(box, nullptr);
-  EXPECT_EQ(testdriver::ReadMessageBoxText(box), "运行时出错!\r\n\r\n错误信息：载入启动窗口失败\r\n");
-  testdriver::PressButton(box, IDOK);
+  LabelProbe run("bad-version");
+  EXPECT_EQ(run.AnswerErrorBox(), "运行时出错!\r\n\r\n错误信息：载入启动窗口失败\r\n");
   EXPECT_EQ(run.ExitCode(), 0xFFFFFFFFu);
 }
 

@@ -8,7 +8,6 @@
 #include <commctrl.h>
 
 #include <array>
-#include <cstdarg>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -25,6 +24,7 @@
 #include "ui/process_bar_record.h"
 #include "ui/timer_record.h"
 #include "ui/widgets.h"
+#include "tests/win32/probe_log.h"
 
 namespace {
 
@@ -63,26 +63,6 @@ enum : int {
   kBtButtonKind = 8, kBtChecked, kBtNormalPicture, kBtHoverPicture, kBtPressedPicture, kBtDisabledPicture,
   kBtTransparentColor,
 };
-
-// ---- Log ---------------------------------------------------------------------
-
-char gMode[64];
-char gLogPath[MAX_PATH];
-
-void Log(const char* format, ...) {
-  char line[512];
-  va_list args;
-  va_start(args, format);
-  int n = wvsprintfA(line, format, args);
-  va_end(args);
-  line[n++] = '\n';
-  HANDLE h = CreateFileA(gLogPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0,
-                         nullptr);
-  if (h == INVALID_HANDLE_VALUE) return;
-  DWORD written;
-  WriteFile(h, line, static_cast<DWORD>(n), &written, nullptr);
-  CloseHandle(h);
-}
 
 // ---- Pictures ----------------------------------------------------------------
 
@@ -295,12 +275,12 @@ UnitRef EventSource() {
 
 HandlerResult OnClicked(const int32_t*, int argCount) {
   ++gClicks;
-  Log("clicked %s args=%d", NameOf(EventSource().unitId), argCount);
+  ProbeLog("clicked %s args=%d", NameOf(EventSource().unitId), argCount);
   return NoValue();
 }
 
 HandlerResult OnTick(const int32_t*, int) {
-  if (++gTicks <= 3) Log("tick %s", NameOf(EventSource().unitId));
+  if (++gTicks <= 3) ProbeLog("tick %s", NameOf(EventSource().unitId));
   return NoValue();
 }
 
@@ -392,7 +372,7 @@ class Snapshot {
 
 void LogPixels(const char* tag, uint32_t unitId, std::initializer_list<POINT> points) {
   Snapshot shot(UnitWindow(unitId));
-  for (const POINT& pt : points) Log("px %s %d %d %06x", tag, pt.x, pt.y, shot.At(pt.x, pt.y));
+  for (const POINT& pt : points) ProbeLog("px %s %d %d %06x", tag, pt.x, pt.y, shot.At(pt.x, pt.y));
 }
 
 // ---- Scenarios -----------------------------------------------------------------
@@ -404,23 +384,23 @@ int PicBoxes() {
   // 20 x 10 fits unscaled: centred at (20, 25). Border style 5 takes a pixel each side.
   RECT client;
   GetClientRect(UnitWindow(kSmallFitBox), &client);
-  Log("smallfit client %d %d", client.right, client.bottom);
+  ProbeLog("smallfit client %d %d", client.right, client.bottom);
   LogPixels("smallfit", kSmallFitBox, {{client.right / 2, client.bottom / 2}, {2, 2}});
   LogPixels("bad", kBadBox, {{15, 15}});
-  Log("bad picture bytes %d", static_cast<int>(ReadBytes(kBadBox, kPbPicture).size()));
+  ProbeLog("bad picture bytes %d", static_cast<int>(ReadBytes(kBadBox, kPbPicture).size()));
 
   WriteInt(kFitBox, kPbDisplayMode, 0);
   LogPixels("natural", kFitBox, {{5, 5}, {95, 95}});
   WriteInt(kFitBox, kPbDisplayMode, 9);
-  Log("mode clamped %d", ReadInt(kFitBox, kPbDisplayMode));
+  ProbeLog("mode clamped %d", ReadInt(kFitBox, kPbDisplayMode));
   WriteInt(kBadBox, kPbBackColor, static_cast<int32_t>(kYellow));
   LogPixels("backcolor", kBadBox, {{15, 15}});
   WriteBytes(kBadBox, kPbPicture, Solid(10, 10, kBlue));
   LogPixels("newpicture", kBadBox, {{5, 5}, {20, 20}});
   WriteInt(kBadBox, kPbBorderStyle, -4);
-  Log("border %d", ReadInt(kBadBox, kPbBorderStyle));
+  ProbeLog("border %d", ReadInt(kBadBox, kPbBorderStyle));
   WriteInt(kBadBox, kPropWidth, 0);
-  Log("zero width %d", ReadInt(kBadBox, kPropWidth));
+  ProbeLog("zero width %d", ReadInt(kBadBox, kPropWidth));
   return 0;
 }
 
@@ -430,12 +410,12 @@ int Bar() {
     HWND h = UnitWindow(kBar);
     PBRANGE range = {};
     SendMessageA(h, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
-    Log("bar %s pos=%d range=%d..%d Position=%d Minimum=%d Maximum=%d", tag,
+    ProbeLog("bar %s pos=%d range=%d..%d Position=%d Minimum=%d Maximum=%d", tag,
         static_cast<int>(SendMessageA(h, PBM_GETPOS, 0, 0)), range.iLow, range.iHigh, ReadInt(kBar, kBarPosition),
         ReadInt(kBar, kBarMinimum), ReadInt(kBar, kBarMaximum));
   };
   logBar("start");
-  Log("bar style smooth=%d vertical=%d border=%d", (GetWindowLongA(bar, GWL_STYLE) & PBS_SMOOTH) != 0,
+  ProbeLog("bar style smooth=%d vertical=%d border=%d", (GetWindowLongA(bar, GWL_STYLE) & PBS_SMOOTH) != 0,
       (GetWindowLongA(bar, GWL_STYLE) & PBS_VERTICAL) != 0, ReadInt(kBar, kBarBorderStyle));
   WriteInt(kBar, kBarPosition, 150);
   logBar("150");
@@ -451,33 +431,33 @@ int Bar() {
   WriteInt(kBar, kBarPosition, 30);
   WriteInt(kBar, kBarVertical, 1);
   HWND rebuilt = UnitWindow(kBar);
-  Log("bar recreated=%d old-gone=%d vertical=%d smooth=%d", rebuilt != bar, !IsWindow(bar),
+  ProbeLog("bar recreated=%d old-gone=%d vertical=%d smooth=%d", rebuilt != bar, !IsWindow(bar),
       (GetWindowLongA(rebuilt, GWL_STYLE) & PBS_VERTICAL) != 0, (GetWindowLongA(rebuilt, GWL_STYLE) & PBS_SMOOTH) != 0);
   logBar("rebuilt");
   WriteInt(kBar, kBarVertical, 1);
-  Log("bar same=%d", UnitWindow(kBar) == rebuilt);
+  ProbeLog("bar same=%d", UnitWindow(kBar) == rebuilt);
 
   // The control class came from the system folder's comctl32.dll.
   char system[MAX_PATH], loaded[MAX_PATH] = "";
   GetSystemDirectoryA(system, MAX_PATH);
   if (HMODULE m = GetModuleHandleA("comctl32.dll")) GetModuleFileNameA(m, loaded, MAX_PATH);
-  Log("comctl32 from system folder=%d", CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, loaded,
+  ProbeLog("comctl32 from system folder=%d", CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, loaded,
       static_cast<int>(strlen(system)), system, -1) == CSTR_EQUAL);
   return 0;
 }
 
 int Timer() {
-  Log("interval %d", ReadInt(kTimer, kTimerInterval));
+  ProbeLog("interval %d", ReadInt(kTimer, kTimerInterval));
   WriteInt(kTimer, kTimerInterval, 20);
   DWORD start = GetTickCount();
   while (gTicks < 3 && GetTickCount() - start < 10000) PumpFor(20);
-  Log("ticks reached 3: %d", gTicks >= 3);
+  ProbeLog("ticks reached 3: %d", gTicks >= 3);
   WriteInt(kTimer, kTimerInterval, 0);
   int stoppedAt = gTicks;
   PumpFor(300);
-  Log("ticks after stop %d", gTicks - stoppedAt);
+  ProbeLog("ticks after stop %d", gTicks - stoppedAt);
   WriteInt(kTimer, kTimerInterval, -5);
-  Log("interval %d", ReadInt(kTimer, kTimerInterval));
+  ProbeLog("interval %d", ReadInt(kTimer, kTimerInterval));
   return 0;
 }
 
@@ -495,13 +475,13 @@ bool SeesBothFrames() {
 }
 
 int Animation() {
-  Log("anim plays both frames=%d", SeesBothFrames());
+  ProbeLog("anim plays both frames=%d", SeesBothFrames());
   WriteInt(kAnimBox, kPbPlayAnimation, 0);
   LogPixels("anim-stopped", kAnimBox, {{15, 15}});
   PumpFor(200);
   LogPixels("anim-still", kAnimBox, {{15, 15}});
   WriteInt(kAnimBox, kPbPlayAnimation, 1);
-  Log("anim plays again=%d", SeesBothFrames());
+  ProbeLog("anim plays again=%d", SeesBothFrames());
   // A new picture while playing: the old animation stops first.
   WriteBytes(kAnimBox, kPbPicture, MakeGif(6, 6, {kGreen, kYellow}, 2));
   LogPixels("anim-new", kAnimBox, {{15, 15}});
@@ -518,7 +498,7 @@ void Mouse(uint32_t unitId, UINT msg, int x, int y, bool held) {
 // whether it holds the capture.
 void LogButton(const char* tag, uint32_t unitId, int x = 5, int y = 5) {
   Snapshot shot(UnitWindow(unitId));
-  Log("btn %s %s shows=%06x clicks=%d capture=%d", tag, NameOf(unitId), shot.At(x, y), gClicks,
+  ProbeLog("btn %s %s shows=%06x clicks=%d capture=%d", tag, NameOf(unitId), shot.At(x, y), gClicks,
       GetCapture() == UnitWindow(unitId));
 }
 
@@ -549,7 +529,7 @@ int Buttons() {
   Mouse(kPushBtn, WM_LBUTTONDOWN, 10, 10, true);
   LogButton("down-no-pressed-picture", kPushBtn);
   Mouse(kPushBtn, WM_LBUTTONUP, 10, 10, false);
-  Log("pressed picture bytes %d", static_cast<int>(ReadBytes(kPushBtn, kBtPressedPicture).size()));
+  ProbeLog("pressed picture bytes %d", static_cast<int>(ReadBytes(kPushBtn, kBtPressedPicture).size()));
 
   // Disabled: the normal picture (no disabled one), no click.
   WriteInt(kPushBtn, kPropDisabled, 1);
@@ -563,17 +543,17 @@ int Buttons() {
 
   // Checked: ignored by a push button, applied to a toggle button.
   WriteInt(kPushBtn, kBtChecked, 1);
-  Log("push checked %d", ReadInt(kPushBtn, kBtChecked));
+  ProbeLog("push checked %d", ReadInt(kPushBtn, kBtChecked));
   WriteInt(kToggleBtn, kBtChecked, 1);
   LogButton("toggle-checked", kToggleBtn);
-  Log("toggle checked %d", ReadInt(kToggleBtn, kBtChecked));
+  ProbeLog("toggle checked %d", ReadInt(kToggleBtn, kBtChecked));
   Mouse(kToggleBtn, WM_MOUSEMOVE, 10, 10, false);
   Mouse(kToggleBtn, WM_LBUTTONDOWN, 10, 10, true);
   Mouse(kToggleBtn, WM_LBUTTONUP, 10, 10, false);
   LogButton("toggle-clicked", kToggleBtn);
-  Log("toggle checked %d", ReadInt(kToggleBtn, kBtChecked));
+  ProbeLog("toggle checked %d", ReadInt(kToggleBtn, kBtChecked));
   WriteInt(kToggleBtn, kBtButtonKind, 5);
-  Log("toggle kind %d", ReadInt(kToggleBtn, kBtButtonKind));
+  ProbeLog("toggle kind %d", ReadInt(kToggleBtn, kBtButtonKind));
   return 0;
 }
 
@@ -589,7 +569,7 @@ void LogRegion(const char* tag) {
   HWND hwnd = UnitWindow(kKeyBtn);
   OwnedRegion region(CreateRectRgn(0, 0, 0, 0));
   int kind = GetWindowRgn(hwnd, region.get());
-  Log("region %s kind=%d in(5,5)=%d in(30,5)=%d in(5,30)=%d in(30,30)=%d hit(5,5)=%d hit(30,5)=%d hit(5,30)=%d "
+  ProbeLog("region %s kind=%d in(5,5)=%d in(30,5)=%d in(5,30)=%d in(30,30)=%d hit(5,5)=%d hit(30,5)=%d hit(5,30)=%d "
       "hit(30,30)=%d",
       tag, kind, PtInRegion(region.get(), 5, 5) != 0, PtInRegion(region.get(), 30, 5) != 0,
       PtInRegion(region.get(), 5, 30) != 0, PtInRegion(region.get(), 30, 30) != 0, HitsUnit(kKeyBtn, 5, 5),
@@ -626,7 +606,7 @@ int Show() {
 
 int RunMode() {
   gSystem.LoadStartWindow(kForm);
-  Log("loaded");
+  ProbeLog("loaded");
   if (!strcmp(gMode, "picbox")) return PicBoxes();
   if (!strcmp(gMode, "bar")) return Bar();
   if (!strcmp(gMode, "timer")) return Timer();
@@ -637,28 +617,10 @@ int RunMode() {
   return 2;
 }
 
-// Splits "<program> <mode> <log path>" (the path may be quoted).
-void ParseCommandLine() {
-  const char* line = GetCommandLineA();
-  if (*line == '"') {
-    line = strchr(line + 1, '"');
-    line = line ? line + 1 : "";
-  } else {
-    while (*line && *line != ' ') ++line;
-  }
-  while (*line == ' ') ++line;
-  size_t n = 0;
-  while (*line && *line != ' ' && n + 1 < sizeof gMode) gMode[n++] = *line++;
-  while (*line == ' ') ++line;
-  if (*line == '"') ++line;
-  lstrcpynA(gLogPath, line, sizeof gLogPath);
-  if (char* quote = strchr(gLogPath, '"')) *quote = '\0';
-}
-
 }  // namespace
 
 int ProgramEntry() {
-  ParseCommandLine();
+  ParseProbeCommandLine();
   gLibrary1[0] = &gWindowUnitType;
   gLibrary1[kKindPicBox - 0x10001] = &gPicBoxUnitType;
   gLibrary1[kKindProcessBar - 0x10001] = &gProcessBarUnitType;

@@ -6,90 +6,28 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "tests/driver/test_driver.h"
+#include "tests/win32/probe_run.h"
 
 namespace {
 
-constexpr DWORD kWaitMs = 30000;
-
-std::string ProbeFolder() {
-  char path[MAX_PATH];
-  DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-  std::string s(path, n);
-  return s.substr(0, s.find_last_of('\\'));
-}
-
-// One run of the probe with its own log, waited for to the end.
-class WidgetProbe {
- public:
-  explicit WidgetProbe(const char* mode) {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    log_ = std::string(temp) + "widget_probe_" + mode + ".log";
-    DeleteFileA(log_.c_str());
-    std::string line;
-    testdriver::AppendQuotedArgument(&line, ProbeFolder() + "\\widget_probe.exe");
-    line += " ";
-    line += mode;
-    testdriver::AppendQuotedArgument(&line, log_);
-    process_ = testdriver::StartProgram(line, ProbeFolder());
-  }
-  ~WidgetProbe() {
-    if (process_.IsStarted()) testdriver::Kill(process_);
-    DeleteFileA(log_.c_str());
-  }
-
-  DWORD ExitCode() {
-    DWORD code = 0xDEAD;
-    EXPECT_EQ(testdriver::WaitForExit(process_, kWaitMs, &code), testdriver::WaitResult::kExited);
-    return code;
-  }
-
-  std::vector<std::string> Lines() const {
-    std::vector<std::string> lines;
-    FILE* f = fopen(log_.c_str(), "rb");
-    if (!f) return lines;
-    std::string text;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-    fclose(f);
-    size_t start = 0;
-    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-      lines.push_back(text.substr(start, end - start));
-    return lines;
-  }
-
- private:
-  std::string log_;
-  testdriver::Process process_;
-};
+using probetest::Has;
+using probetest::Joined;
 
 // Runs a scenario to its end and gives its log.
 std::vector<std::string> RunProbe(const char* mode) {
-  WidgetProbe probe(mode);
+  probetest::ProbeRun probe("widget_probe", mode);
   EXPECT_EQ(probe.ExitCode(), 0u) << mode;
   return probe.Lines();
-}
-
-bool Has(const std::vector<std::string>& lines, const std::string& line) {
-  return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
 size_t Count(const std::vector<std::string>& lines, const std::string& prefix) {
   return static_cast<size_t>(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) {
     return l.compare(0, prefix.size(), prefix) == 0;
   }));
-}
-
-std::string Joined(const std::vector<std::string>& lines) {
-  std::string s;
-  for (const std::string& l : lines) s += l + "\n";
-  return s;
 }
 
 void ExpectLines(const std::vector<std::string>& log, std::initializer_list<const char*> expected) {

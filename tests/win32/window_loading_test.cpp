@@ -6,78 +6,23 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "tests/driver/test_driver.h"
+#include "tests/win32/probe_run.h"
 
 namespace {
 
-constexpr DWORD kWaitMs = 30000;
+using probetest::Has;
+using probetest::Joined;
+
 constexpr DWORD kFatalExit = 0xFFFFFFFF;
 
-std::string OwnFolder() {
-  char path[MAX_PATH];
-  DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-  std::string s(path, n);
-  return s.substr(0, s.find_last_of('\\'));
-}
-
-// One run of the probe with its own log file.
-class ProbeRun {
+// One run of form_probe.exe in a scenario.
+class ProbeRun : public probetest::ProbeRun {
  public:
-  explicit ProbeRun(const char* mode) {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    log_ = std::string(temp) + "form_probe_" + mode + ".log";
-    DeleteFileA(log_.c_str());
-    std::string line;
-    testdriver::AppendQuotedArgument(&line, OwnFolder() + "\\form_probe.exe");
-    line += " ";
-    line += mode;
-    testdriver::AppendQuotedArgument(&line, log_);
-    process_ = testdriver::StartProgram(line, OwnFolder());
-  }
-  ~ProbeRun() {
-    if (process_.IsStarted()) testdriver::Kill(process_);
-    DeleteFileA(log_.c_str());
-  }
-  testdriver::Process& process() { return process_; }
-
-  DWORD ExitCode() {
-    DWORD code = 0xDEAD;
-    EXPECT_EQ(testdriver::WaitForExit(process_, kWaitMs, &code), testdriver::WaitResult::kExited);
-    return code;
-  }
-
-  // Waits for the runtime error box, returns its text and presses OK.
-  std::string AnswerErrorBox() {
-    HWND box = testdriver::FindMessageBox(process_, "错误", kWaitMs);
-    if (!box) return "<no box>";
-    std::string text = testdriver::ReadMessageBoxText(box);
-    testdriver::PressButton(box, IDOK);
-    return text;
-  }
-
-  std::vector<std::string> Lines() const {
-    std::vector<std::string> lines;
-    FILE* f = fopen(log_.c_str(), "rb");
-    if (!f) return lines;
-    std::string text;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-    fclose(f);
-    size_t start = 0;
-    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-      lines.push_back(text.substr(start, end - start));
-    return lines;
-  }
-
- private:
-  std::string log_;
-  testdriver::Process process_;
+  explicit ProbeRun(const char* mode) : probetest::ProbeRun("form_probe", mode) {}
 };
 
 std::string ErrorText(const char* message) {
@@ -88,9 +33,6 @@ size_t IndexOf(const std::vector<std::string>& lines, const std::string& line, s
   auto it = std::find(lines.begin() + static_cast<std::ptrdiff_t>(std::min(from, lines.size())), lines.end(), line);
   return static_cast<size_t>(it - lines.begin());
 }
-bool Has(const std::vector<std::string>& lines, const std::string& line) {
-  return IndexOf(lines, line) < lines.size();
-}
 size_t Count(const std::vector<std::string>& lines, const std::string& line) {
   return static_cast<size_t>(std::count(lines.begin(), lines.end(), line));
 }
@@ -98,12 +40,6 @@ bool HasPrefix(const std::vector<std::string>& lines, const std::string& prefix,
   for (size_t i = from; i < lines.size(); ++i)
     if (lines[i].compare(0, prefix.size(), prefix) == 0) return true;
   return false;
-}
-
-std::string Joined(const std::vector<std::string>& lines) {
-  std::string s;
-  for (const std::string& l : lines) s += l + "\n";
-  return s;
 }
 
 TEST(WindowLoading, CreatesStacksAndShowsTheUnitsOfTheForm) {
@@ -300,7 +236,7 @@ TEST(WindowLoading, FatalErrorsOfLoadingPropertiesAndEvents) {
 
 TEST(WindowLoading, ShownWindowIdlesAndEndsTheLoopWhenClosed) {
   ProbeRun run("show");
-  HWND window = testdriver::FindTopWindow(run.process(), "窗口探针", "CWinFormUnit", kWaitMs);
+  HWND window = testdriver::FindTopWindow(run.process(), "窗口探针", "CWinFormUnit", probetest::kProbeWaitMs);
   ASSERT_NE(window, nullptr);
   EXPECT_FALSE(GetWindowLongA(window, GWL_STYLE) & WS_CAPTION);
   EXPECT_TRUE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_APPWINDOW);
