@@ -16,11 +16,11 @@
 #include "frame/form_writer.h"
 #include "frame/property_values.h"
 #include "frame/window_record.h"
+#include "tests/win32/probe_log.h"
 #include "ui/label_record.h"
 #include "ui/trans_label_record.h"
 #include "ui/unit_window_win.h"
 #include "ui/widgets.h"
-#include "tests/win32/probe_log.h"
 
 namespace {
 

@@ -17,6 +17,7 @@
 #include "frame/form_writer.h"
 #include "frame/property_values.h"
 #include "frame/window_record.h"
+#include "tests/win32/probe_log.h"
 #include "ui/gdi_handles_win.h"
 #include "ui/pic_box_record.h"
 #include "ui/pic_btn_record.h"
@@ -24,7 +25,6 @@
 #include "ui/process_bar_record.h"
 #include "ui/timer_record.h"
 #include "ui/widgets.h"
-#include "tests/win32/probe_log.h"
 
 namespace {
 
