@@ -173,8 +173,8 @@ void* CreateTransLabel(const UnitCreateParams& p) {
   else if (!DecodeTransLabelRecord(p.data, p.size, &unit->record, nullptr))
     return nullptr;
   if (!RegisterUnitClass(kTransLabelClass, TransLabelProc, CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS)) return nullptr;
-  HWND hwnd = CreateUnitWindow(p, WS_EX_TRANSPARENT, kTransLabelClass, unit->record.caption.c_str(), WS_CHILD | WS_CLIPSIBLINGS,
-                               unit.get());
+  HWND hwnd = CreateUnitWindow(p, WS_EX_TRANSPARENT, kTransLabelClass, unit->record.caption.c_str(),
+                               WS_CHILD | WS_CLIPSIBLINGS, unit.get());
   if (!hwnd) return nullptr;
   unit->owned = true;
   unit.release();
