@@ -267,9 +267,10 @@ void* CreatePicBox(const UnitCreateParams& p) {
   }
   if (!RegisterUnitClass(kPicBoxClass, PicBoxProc, CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS)) return nullptr;
   auto* unit = new PicBoxUnit;
-  HWND hwnd = CreateUnitWindow(p, 0, kPicBoxClass, "", WS_CHILD | WS_CLIPSIBLINGS, unit);
+  bool taken = false;
+  HWND hwnd = CreateUnitWindow(p, 0, kPicBoxClass, "", WS_CHILD | WS_CLIPSIBLINGS, unit, &taken);
   if (!hwnd) {
-    delete unit;
+    if (!taken) delete unit;  // else the window's WM_NCDESTROY freed it
     return nullptr;
   }
   std::vector<uint8_t> picture;

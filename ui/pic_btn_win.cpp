@@ -290,9 +290,10 @@ void* CreatePicBtn(const UnitCreateParams& p) {
   unit->storedChecked = record.checked;
   unit->transparentColor = record.transparentColor;
   unit->logic.SetKind(record.buttonKind == kToggleButton);
-  HWND hwnd = CreateUnitWindow(p, 0, kPicBtnClass, "", WS_CHILD | WS_CLIPSIBLINGS, unit);
+  bool taken = false;
+  HWND hwnd = CreateUnitWindow(p, 0, kPicBtnClass, "", WS_CHILD | WS_CLIPSIBLINGS, unit, &taken);
   if (!hwnd) {
-    delete unit;
+    if (!taken) delete unit;  // else the window's WM_NCDESTROY freed it
     return nullptr;
   }
   for (int i = 0; i < kSlotCount; ++i) LoadSlot(*unit, i, record.pictures[i].data(), record.pictures[i].size());

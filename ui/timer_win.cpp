@@ -74,9 +74,10 @@ void* CreateTimer(const UnitCreateParams& p) {
   unit->windowId = p.windowId;
   unit->unitId = p.unitId;
   unit->interval = record.interval;
-  HWND hwnd = CreateUnitWindow(p, 0, kTimerClass, "", WS_CHILD, unit);
+  bool taken = false;
+  HWND hwnd = CreateUnitWindow(p, 0, kTimerClass, "", WS_CHILD, unit, &taken);
   if (!hwnd) {
-    delete unit;
+    if (!taken) delete unit;  // else the window's WM_NCDESTROY freed it
     return nullptr;
   }
   StartTimer(hwnd, *unit);

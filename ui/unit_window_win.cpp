@@ -27,11 +27,23 @@ bool RegisterUnitClass(const char* className, WNDPROC proc, UINT classStyle) {
   return RegisterClassA(&wc) != 0;
 }
 
+namespace {
+// The unit object most recently taken at WM_NCCREATE. Windows of units are
+// made on the window thread only, one at a time.
+void* gLastAttached = nullptr;
+}  // namespace
+
+void NoteUnitAttached(void* unit) { gLastAttached = unit; }
+
 HWND CreateUnitWindow(const UnitCreateParams& p, DWORD exStyle, const char* className, const char* text,
-                      DWORD style, void* createParam) {
-  return CreateWindowExA(exStyle, className, text, style | p.extraStyles, p.left, p.top, p.width, p.height,
-                         static_cast<HWND>(p.parent), reinterpret_cast<HMENU>(static_cast<intptr_t>(p.controlId)),
-                         GetModuleHandleA(nullptr), createParam);
+                      DWORD style, void* createParam, bool* taken) {
+  gLastAttached = nullptr;
+  HWND hwnd = CreateWindowExA(exStyle, className, text, style | p.extraStyles, p.left, p.top, p.width, p.height,
+                              static_cast<HWND>(p.parent),
+                              reinterpret_cast<HMENU>(static_cast<intptr_t>(p.controlId)),
+                              GetModuleHandleA(nullptr), createParam);
+  if (taken) *taken = !hwnd && createParam && gLastAttached == createParam;
+  return hwnd;
 }
 
 int64_t ReadOnWindowThread(void* live, int index, UnitPropertyReader read) {

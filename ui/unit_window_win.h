@@ -17,9 +17,15 @@ bool RegisterUnitClass(const char* className, WNDPROC proc, UINT classStyle);
 
 // Creates the unit's window, hidden, as a child of p.parent at p's place,
 // with p's extra styles and control id added to style. createParam reaches
-// WM_NCCREATE (see AttachedUnit). Null when the window cannot be made.
+// WM_NCCREATE (see AttachedUnit). Null when the window cannot be made; then
+// *taken (when given) tells whether the window had already taken createParam
+// at WM_NCCREATE, in which case its WM_NCDESTROY has freed it and the caller
+// must not.
 HWND CreateUnitWindow(const UnitCreateParams& p, DWORD exStyle, const char* className, const char* text,
-                      DWORD style, void* createParam);
+                      DWORD style, void* createParam, bool* taken = nullptr);
+
+// Called by AttachedUnit when a window takes its unit object.
+void NoteUnitAttached(void* unit);
 
 // The unit object kept with hwnd (in GWLP_USERDATA), or null.
 template <typename Unit>
@@ -35,6 +41,7 @@ Unit* AttachedUnit(HWND hwnd, UINT msg, LPARAM lParam) {
   if (msg == WM_NCCREATE) {
     void* created = reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams;
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
+    NoteUnitAttached(created);
   }
   return UnitOf<Unit>(hwnd);
 }

@@ -34,10 +34,10 @@ inline void ParseProbeCommandLine() {
   if (char* quote = strchr(gLogPath, '"')) *quote = '\0';
 }
 
-// Appends one formatted line (wsprintf format, at most 510 characters) to
-// the log file; nothing when the file cannot be opened.
+// Appends one formatted line (wsprintf format; wsprintf writes at most 1024
+// bytes) to the log file; nothing when the file cannot be opened.
 inline void ProbeLog(const char* format, ...) {
-  char line[512];
+  char line[1026];
   va_list args;
   va_start(args, format);
   int n = wvsprintfA(line, format, args);
