@@ -311,6 +311,13 @@ TEST(InstallerE2E, WindowIsBorderlessAtTop300WithPage1AndTheDefaultFolder) {
     EXPECT_EQ(testdriver::GetTextOf(folder).substr(0, 3), std::string(expected) + ":\\");
   }
   EXPECT_EQ(run.LogText(), "");
+  // Page 1's eight controls at their places (x, y, width, height).
+  const int kPage1Controls[][4] = {
+      {79, 344, 160, 24}, {230, 14, 12, 12}, {21, 327, 205, 8},  {7, 344, 56, 24},
+      {7, 8, 68, 24},     {12, 36, 211, 211}, {14, 255, 220, 80}, {7, 367, 232, 25},
+  };
+  for (const auto& c : kPage1Controls)
+    EXPECT_NE(run.ChildAt(c[0], c[1], c[2], c[3]), nullptr) << c[0] << "," << c[1] << " " << c[2] << "x" << c[3];
   HWND bar = testdriver::FindChildByClass(window, "msctls_progress32");
   ASSERT_NE(bar, nullptr);
   EXPECT_FALSE(testdriver::IsWindowShown(bar));
