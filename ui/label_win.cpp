@@ -324,15 +324,9 @@ void* CreateLabel(const UnitCreateParams& p) {
   return hwnd;
 }
 
-int64_t GetLabelProperty(void* live, int index) { return ReadOnWindowThread(live, index, ReadProperty); }
-
-int SetLabelProperty(void* live, int index, const ArgValue& value) {
-  return WriteOnWindowThread(live, index, value, WriteProperty);
-}
-
 }  // namespace
 
 const UnitTypeDescriptor gLabelUnitType = {
     "Label", kUnitTypeRaisesEvents, kLabelPropertyEnd - kFirstOwnProperty, kLabelProperties,
-    CreateLabel, GetLabelProperty, SetLabelProperty,
+    CreateLabel, GetPropertyOnWindowThread<ReadProperty>, SetPropertyOnWindowThread<WriteProperty>,
 };

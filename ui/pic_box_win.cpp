@@ -282,15 +282,9 @@ void* CreatePicBox(const UnitCreateParams& p) {
   return hwnd;
 }
 
-int64_t GetPicBoxProperty(void* live, int index) { return ReadOnWindowThread(live, index, ReadProperty); }
-
-int SetPicBoxProperty(void* live, int index, const ArgValue& value) {
-  return WriteOnWindowThread(live, index, value, WriteProperty);
-}
-
 }  // namespace
 
 const UnitTypeDescriptor gPicBoxUnitType = {
     "PicBox", kUnitTypeRaisesEvents, kPpCount, kPicBoxProperties,
-    CreatePicBox, GetPicBoxProperty, SetPicBoxProperty,
+    CreatePicBox, GetPropertyOnWindowThread<ReadProperty>, SetPropertyOnWindowThread<WriteProperty>,
 };

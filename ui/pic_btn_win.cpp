@@ -302,15 +302,9 @@ void* CreatePicBtn(const UnitCreateParams& p) {
   return hwnd;
 }
 
-int64_t GetPicBtnProperty(void* live, int index) { return ReadOnWindowThread(live, index, ReadProperty); }
-
-int SetPicBtnProperty(void* live, int index, const ArgValue& value) {
-  return WriteOnWindowThread(live, index, value, WriteProperty);
-}
-
 }  // namespace
 
 const UnitTypeDescriptor gPicBtnUnitType = {
     "PicBtn", kUnitTypeRaisesEvents, kBtCount, kPicBtnProperties,
-    CreatePicBtn, GetPicBtnProperty, SetPicBtnProperty,
+    CreatePicBtn, GetPropertyOnWindowThread<ReadProperty>, SetPropertyOnWindowThread<WriteProperty>,
 };

@@ -97,13 +97,9 @@ int WriteInterval(HWND hwnd, int index, const ArgValue& value) {
   return 0;
 }
 
-int SetTimerProperty(void* live, int index, const ArgValue& value) {
-  return WriteOnWindowThread(live, index, value, WriteInterval);
-}
-
 }  // namespace
 
 const UnitTypeDescriptor gTimerUnitType = {
     "Timer", kUnitTypeHidden | kUnitTypeRaisesEvents, kTpCount, kTimerProperties,
-    CreateTimer, GetTimerProperty, SetTimerProperty,
+    CreateTimer, GetTimerProperty, SetPropertyOnWindowThread<WriteInterval>,
 };

@@ -181,15 +181,9 @@ void* CreateTransLabel(const UnitCreateParams& p) {
   return hwnd;
 }
 
-int64_t GetTransLabelProperty(void* live, int index) { return ReadOnWindowThread(live, index, ReadProperty); }
-
-int SetTransLabelProperty(void* live, int index, const ArgValue& value) {
-  return WriteOnWindowThread(live, index, value, WriteProperty);
-}
-
 }  // namespace
 
 const UnitTypeDescriptor gTransLabelUnitType = {
     "TransLabel", kUnitTypeRaisesEvents, kTransLabelPropertyEnd - kFirstOwnProperty, kTransLabelProperties,
-    CreateTransLabel, GetTransLabelProperty, SetTransLabelProperty,
+    CreateTransLabel, GetPropertyOnWindowThread<ReadProperty>, SetPropertyOnWindowThread<WriteProperty>,
 };

@@ -76,6 +76,17 @@ int64_t ReadOnWindowThread(void* live, int index, UnitPropertyReader read);
 // window does not answer.
 int WriteOnWindowThread(void* live, int index, const ArgValue& value, UnitPropertyWriter write);
 
+// The descriptor's get and set property entries of a widget whose accesses
+// run on its window's thread through read and write.
+template <UnitPropertyReader read>
+int64_t GetPropertyOnWindowThread(void* live, int index) {
+  return ReadOnWindowThread(live, index, read);
+}
+template <UnitPropertyWriter write>
+int SetPropertyOnWindowThread(void* live, int index, const ArgValue& value) {
+  return WriteOnWindowThread(live, index, value, write);
+}
+
 // For the window procedure on kMsgUnitProperty: runs the call that lParam
 // carries. Returns the value for the procedure to return (0).
 LRESULT RunPropertyCall(HWND hwnd, LPARAM lParam);

@@ -16,6 +16,7 @@
 #include "frame/property_values.h"
 #include "frame/window_record.h"
 #include "tests/win32/form_probe.h"
+#include "tests/win32/probe_units.h"
 
 namespace {
 
@@ -41,28 +42,13 @@ namespace {
 
 // ---- Frame access --------------------------------------------------------------
 
-HWND UnitWindow(uint32_t windowId, uint32_t unitId) {
-  return reinterpret_cast<HWND>(gFrameService(kFsFindUnitObject, windowId, unitId, 0));
-}
-
-int32_t ReadInt(uint32_t windowId, uint32_t unitId, int property) {
-  return static_cast<int32_t>(gSystem.ReadUnitProperty(windowId, unitId, property, -1));
-}
-void WriteInt(uint32_t windowId, uint32_t unitId, int property, int32_t value) {
-  gSystem.WriteUnitProperty(windowId, unitId, property, -1, static_cast<uint32_t>(value),
-                            value < 0 ? 0xFFFFFFFFu : 0);
-}
-void WritePointer(uint32_t windowId, uint32_t unitId, int property, const void* p) {
-  gSystem.WriteUnitProperty(windowId, unitId, property, -1,
-                            static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)), 0);
-}
-// Reads a text property; "<null>" for a null block. Frees the block.
+HWND UnitWindow(uint32_t windowId, uint32_t unitId) { return probe::UnitWindow(gFrameService, windowId, unitId); }
+using probe::ReadInt;
+using probe::WriteInt;
+using probe::WritePointer;
+// Reads a text property; "<null>" for a null block.
 std::string ReadText(uint32_t windowId, uint32_t unitId, int property) {
-  char* text = reinterpret_cast<char*>(
-      static_cast<uintptr_t>(gSystem.ReadUnitProperty(windowId, unitId, property, -1)));
-  std::string s = text ? text : "<null>";
-  gSystem.FreeBlock(text);
-  return s;
+  return probe::ReadText(windowId, unitId, property, "<null>");
 }
 
 // ---- Event handlers ------------------------------------------------------------
@@ -168,15 +154,7 @@ FormUnit Unit(uint32_t id, uint32_t kind, uint32_t parent, int32_t left, int32_t
   return u;
 }
 
-FormTemplate Form(uint32_t windowId, std::vector<FormUnit> units) {
-  for (FormUnit& parent : units)
-    for (const FormUnit& child : units)
-      if (child.parentId != 0 && child.parentId == parent.unitId) parent.children.push_back(child.unitId);
-  FormTemplate form;
-  form.windowId = windowId;
-  form.units = std::move(units);
-  return form;
-}
+using probe::Form;
 
 const std::vector<int32_t> kWindowEvents = {0, 1, 2, 3, 4, 5, 8, 10, 11, -7, 7};
 const std::vector<int32_t> kInputEvents = {-1, -2, -3, -4, -5, -9, -10, -11, -12};

@@ -238,6 +238,13 @@ class SetupRun {
     testdriver::PressButton(notice, IDOK);
     testdriver::WaitUntilGone(notice, kWaitMs);
   }
+  // Starts the install and waits for the worker's box ("温馨提示："): the
+  // final prompt, or the failure prompt. Null when none comes.
+  HWND InstallToPrompt() {
+    StartInstall();
+    return testdriver::FindMessageBox(process_, "温馨提示：", kWaitMs);
+  }
+
 
  private:
   testdriver::Process process_;
@@ -250,6 +257,13 @@ bool SetupRun::noticeSaved_ = false;
 void RemoveInstall(const std::string& folder) {
   ziptest::RemoveTree(folder);
   DeleteFileA(DesktopLink().c_str());
+}
+
+// The default folder, with what an earlier install left there removed.
+std::string FreshDefaultFolder() {
+  std::string folder = DefaultFolder();
+  RemoveInstall(folder);
+  return folder;
 }
 
 // Opens the folder browser from the folder label, types the start of a
@@ -393,12 +407,10 @@ TEST(InstallerE2E, FolderBrowserSetsTheChosenFolderAndCancelKeepsTheLabel) {
 }
 
 TEST(InstallerE2E, InstallsCreatesTheShortcutAndCleansUpOnNo) {
-  std::string folder = DefaultFolder();
-  RemoveInstall(folder);
+  std::string folder = FreshDefaultFolder();
   SetupRun run;
   ASSERT_NE(run.Window(), nullptr);
-  run.StartInstall();
-  HWND prompt = testdriver::FindMessageBox(run.process(), "温馨提示：", kWaitMs);
+  HWND prompt = run.InstallToPrompt();
   ASSERT_NE(prompt, nullptr);
   SaveScreen("4-final-prompt");
   EXPECT_EQ(Utf8(testdriver::ReadMessageBoxText(prompt)), Utf8(kFinalPrompt));
@@ -430,12 +442,10 @@ TEST(InstallerE2E, InstallsCreatesTheShortcutAndCleansUpOnNo) {
 }
 
 TEST(InstallerE2E, YesStartsTheProductFromItsFolder) {
-  std::string folder = DefaultFolder();
-  RemoveInstall(folder);
+  std::string folder = FreshDefaultFolder();
   SetupRun run;
   ASSERT_NE(run.Window(), nullptr);
-  run.StartInstall();
-  HWND prompt = testdriver::FindMessageBox(run.process(), "温馨提示：", kWaitMs);
+  HWND prompt = run.InstallToPrompt();
   ASSERT_NE(prompt, nullptr);
   testdriver::PressButton(prompt, IDYES);
   EXPECT_EQ(run.ExitCode(), 0u);
@@ -446,16 +456,14 @@ TEST(InstallerE2E, YesStartsTheProductFromItsFolder) {
 // A file of the product held open without sharing makes the extraction
 // fail: the user is told and may retry once the file is free again.
 TEST(InstallerE2E, FailedExtractionOffersRetryAndNeverReportsSuccess) {
-  std::string folder = DefaultFolder();
-  RemoveInstall(folder);
+  std::string folder = FreshDefaultFolder();
   std::string locked = folder + "\\VantrelCorvane.exe";
   HANDLE hold = LockProductExe(folder);
   ASSERT_NE(hold, INVALID_HANDLE_VALUE);
 
   SetupRun run;
   ASSERT_NE(run.Window(), nullptr);
-  run.StartInstall();
-  HWND failure = testdriver::FindMessageBox(run.process(), "温馨提示：", kWaitMs);
+  HWND failure = run.InstallToPrompt();
   ASSERT_NE(failure, nullptr);
   SaveScreen("3-extraction-failed");
   EXPECT_EQ(Utf8(testdriver::ReadMessageBoxText(failure)), Utf8(kExtractFailed));
@@ -478,14 +486,12 @@ TEST(InstallerE2E, FailedExtractionOffersRetryAndNeverReportsSuccess) {
 }
 
 TEST(InstallerE2E, CancelAfterAFailedExtractionEndsAndRemovesTheArchive) {
-  std::string folder = DefaultFolder();
-  RemoveInstall(folder);
+  std::string folder = FreshDefaultFolder();
   HANDLE hold = LockProductExe(folder);
   ASSERT_NE(hold, INVALID_HANDLE_VALUE);
   SetupRun run;
   ASSERT_NE(run.Window(), nullptr);
-  run.StartInstall();
-  HWND failure = testdriver::FindMessageBox(run.process(), "温馨提示：", kWaitMs);
+  HWND failure = run.InstallToPrompt();
   ASSERT_NE(failure, nullptr);
   testdriver::PressButton(failure, IDCANCEL);
   EXPECT_EQ(run.ExitCode(), 0u);
@@ -499,16 +505,14 @@ TEST(InstallerE2E, CancelAfterAFailedExtractionEndsAndRemovesTheArchive) {
 // With no usable temporary folder the archive goes to the drive root, under
 // another name when the user already has a tool.zip there.
 TEST(InstallerE2E, DriveRootArchiveNeverReplacesTheUsersToolZip) {
-  std::string folder = DefaultFolder();
-  RemoveInstall(folder);
+  std::string folder = FreshDefaultFolder();
   std::string root = folder.substr(0, 3);
   std::string users = root + "tool.zip";
   ASSERT_TRUE(ziptest::WriteBytes(users, "the user's own file"));
 
   SetupRun run(SETUP_EXE_PATH, SetupRun::kNoTempFolder);
   ASSERT_NE(run.Window(), nullptr);
-  run.StartInstall();
-  HWND prompt = testdriver::FindMessageBox(run.process(), "温馨提示：", kWaitMs);
+  HWND prompt = run.InstallToPrompt();
   ASSERT_NE(prompt, nullptr);
   EXPECT_TRUE(ziptest::IsFile(root + "tool_1.zip"));
   EXPECT_TRUE(ziptest::IsFile(folder + "\\VantrelCorvane.exe"));
@@ -521,12 +525,10 @@ TEST(InstallerE2E, DriveRootArchiveNeverReplacesTheUsersToolZip) {
 }
 
 TEST(InstallerE2E, CloseDuringTheFinalPromptEndsWithCode0) {
-  std::string folder = DefaultFolder();
-  RemoveInstall(folder);
+  std::string folder = FreshDefaultFolder();
   SetupRun run;
   ASSERT_NE(run.Window(), nullptr);
-  run.StartInstall();
-  ASSERT_NE(testdriver::FindMessageBox(run.process(), "温馨提示：", kWaitMs), nullptr);
+  ASSERT_NE(run.InstallToPrompt(), nullptr);
   HWND close = run.Child("×");
   ASSERT_NE(close, nullptr);
   PostMessageA(close, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
@@ -556,8 +558,7 @@ TEST(InstallerE2E, FolderWithASpaceInstallsThereAndStartsTheProductQuoted) {
   std::string folder = chosen + "\\" + kProduct;
   ASSERT_EQ(Utf8(testdriver::GetTextOf(label)), Utf8(folder));
 
-  run.StartInstall();
-  HWND prompt = testdriver::FindMessageBox(run.process(), "温馨提示：", kWaitMs);
+  HWND prompt = run.InstallToPrompt();
   ASSERT_NE(prompt, nullptr);
   EXPECT_TRUE(ziptest::IsFile(folder + "\\VantrelCorvane.exe"));
   testdriver::PressButton(prompt, IDYES);
@@ -572,8 +573,7 @@ TEST(InstallerE2E, FolderWithASpaceInstallsThereAndStartsTheProductQuoted) {
 // Neither the temporary folder nor the drive root takes the archive: the
 // write-failure text, exit 0, the folder untouched.
 TEST(InstallerE2E, NoPlaceForTheArchiveGivesTheWriteFailureAndLeavesTheFolder) {
-  std::string folder = DefaultFolder();
-  RemoveInstall(folder);
+  std::string folder = FreshDefaultFolder();
   std::string root = folder.substr(0, 3);
   // Every name the drive root could take is the user's.
   std::vector<std::string> occupied;

@@ -17,6 +17,7 @@
 #include "frame/property_values.h"
 #include "frame/window_record.h"
 #include "tests/win32/probe_log.h"
+#include "tests/win32/probe_units.h"
 #include "ui/label_record.h"
 #include "ui/trans_label_record.h"
 #include "ui/unit_window_win.h"
@@ -219,15 +220,7 @@ FormUnit Unit(uint32_t id, uint32_t kind, uint32_t parent, int32_t left, int32_t
   return u;
 }
 
-FormTemplate Form(uint32_t windowId, std::vector<FormUnit> units) {
-  for (FormUnit& parent : units)
-    for (const FormUnit& child : units)
-      if (child.parentId != 0 && child.parentId == parent.unitId) parent.children.push_back(child.unitId);
-  FormTemplate form;
-  form.windowId = windowId;
-  form.units = std::move(units);
-  return form;
-}
+using probe::Form;
 
 std::vector<uint8_t> BuildForms() {
   const FormEvent down = {-1, HandlerOffsetOf(0)}, up = {-2, HandlerOffsetOf(1)};
@@ -299,33 +292,15 @@ namespace {
 
 // ---- Frame access --------------------------------------------------------------------
 
-HWND UnitWindow(uint32_t unitId) {
-  return reinterpret_cast<HWND>(WidgetFrameService()(kFsFindUnitObject, kMainWindow, unitId, 0));
-}
-int32_t ReadInt(uint32_t unitId, int property) {
-  return static_cast<int32_t>(gSystem.ReadUnitProperty(kMainWindow, unitId, property, -1));
-}
-void WriteInt(uint32_t unitId, int property, int32_t value) {
-  gSystem.WriteUnitProperty(kMainWindow, unitId, property, -1, static_cast<uint32_t>(value),
-                            value < 0 ? 0xFFFFFFFFu : 0);
-}
+HWND UnitWindow(uint32_t unitId) { return probe::UnitWindow(WidgetFrameService(), kMainWindow, unitId); }
+int32_t ReadInt(uint32_t unitId, int property) { return probe::ReadInt(kMainWindow, unitId, property); }
+void WriteInt(uint32_t unitId, int property, int32_t value) { probe::WriteInt(kMainWindow, unitId, property, value); }
 void WritePointer(uint32_t unitId, int property, const void* p) {
-  gSystem.WriteUnitProperty(kMainWindow, unitId, property, -1, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)),
-                            0);
+  probe::WritePointer(kMainWindow, unitId, property, p);
 }
-std::string ReadText(uint32_t unitId, int property) {
-  char* text = reinterpret_cast<char*>(static_cast<uintptr_t>(gSystem.ReadUnitProperty(kMainWindow, unitId, property, -1)));
-  std::string s = text ? text : "";
-  gSystem.FreeBlock(text);
-  return s;
-}
+std::string ReadText(uint32_t unitId, int property) { return probe::ReadText(kMainWindow, unitId, property); }
 uint32_t ReadBytesLength(uint32_t unitId, int property) {
-  void* block = reinterpret_cast<void*>(static_cast<uintptr_t>(gSystem.ReadUnitProperty(kMainWindow, unitId, property, -1)));
-  const uint8_t* data = nullptr;
-  uint32_t len = 0;
-  if (!ViewByteArray(block, &data, &len)) len = 0;
-  gSystem.FreeBlock(block);
-  return len;
+  return static_cast<uint32_t>(probe::ReadBytes(kMainWindow, unitId, property).size());
 }
 
 void Pump() { WidgetFrameService()(kFsProcessMessages, 0, 0, 0); }

@@ -18,6 +18,7 @@
 #include "frame/property_values.h"
 #include "frame/window_record.h"
 #include "tests/win32/probe_log.h"
+#include "tests/win32/probe_units.h"
 #include "ui/gdi_handles_win.h"
 #include "ui/pic_box_record.h"
 #include "ui/pic_btn_record.h"
@@ -299,30 +300,13 @@ namespace {
 
 // ---- Frame access --------------------------------------------------------------
 
-HWND UnitWindow(uint32_t unitId) {
-  return reinterpret_cast<HWND>(WidgetFrameService()(kFsFindUnitObject, kForm, unitId, 0));
-}
-int32_t ReadInt(uint32_t unitId, int property) {
-  return static_cast<int32_t>(gSystem.ReadUnitProperty(kForm, unitId, property, -1));
-}
-void WriteInt(uint32_t unitId, int property, int32_t value) {
-  gSystem.WriteUnitProperty(kForm, unitId, property, -1, static_cast<uint32_t>(value), value < 0 ? ~0u : 0);
-}
+HWND UnitWindow(uint32_t unitId) { return probe::UnitWindow(WidgetFrameService(), kForm, unitId); }
+int32_t ReadInt(uint32_t unitId, int property) { return probe::ReadInt(kForm, unitId, property); }
+void WriteInt(uint32_t unitId, int property, int32_t value) { probe::WriteInt(kForm, unitId, property, value); }
 void WriteBytes(uint32_t unitId, int property, const std::vector<uint8_t>& bytes) {
-  void* block = NewByteArray(bytes.data(), static_cast<uint32_t>(bytes.size()));
-  gSystem.WriteUnitProperty(kForm, unitId, property, -1, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(block)), 0);
-  gSystem.FreeBlock(block);
+  probe::WriteBytes(kForm, unitId, property, bytes);
 }
-// The byte array a property reads as; the block is freed.
-std::vector<uint8_t> ReadBytes(uint32_t unitId, int property) {
-  void* block = reinterpret_cast<void*>(static_cast<uintptr_t>(gSystem.ReadUnitProperty(kForm, unitId, property, -1)));
-  const uint8_t* data = nullptr;
-  uint32_t len = 0;
-  std::vector<uint8_t> bytes;
-  if (ViewByteArray(block, &data, &len)) bytes.assign(data, data + len);
-  gSystem.FreeBlock(block);
-  return bytes;
-}
+std::vector<uint8_t> ReadBytes(uint32_t unitId, int property) { return probe::ReadBytes(kForm, unitId, property); }
 
 void Pump() { WidgetFrameService()(kFsProcessMessages, 0, 0, 0); }
 
