@@ -1,4 +1,4 @@
-# Host build: the portable core under sanitizers, host tools and unit tests.
+# Host build: the portable libraries under sanitizers, host tools and unit tests.
 option(SETUP_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" ON)
 if(SETUP_SANITIZE)
   target_compile_options(project_options INTERFACE
@@ -16,8 +16,7 @@ include(GoogleTest)
 
 include(cmake/sources.cmake)
 find_package(JPEG REQUIRED)
-add_library(core STATIC ${CORE_SOURCES})
-target_link_libraries(core PUBLIC project_options JPEG::JPEG)
+setup_core_libraries(JPEG::JPEG)
 
 add_subdirectory(tools ${CMAKE_BINARY_DIR}/tools)
 add_subdirectory(tests/native)

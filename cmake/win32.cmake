@@ -1,4 +1,5 @@
-# Cross build: setup.exe, the test programs and the Wine-run tests.
+# Cross build (i386 or x86-64): setup.exe, the test programs and the
+# Wine-run tests.
 enable_language(ASM RC)
 include(cmake/deps-win32.cmake)
 include(cmake/embed.cmake)
@@ -12,8 +13,7 @@ target_link_options(project_options INTERFACE -static -Wl,--gc-sections
   $<$<CONFIG:MinSizeRel,Release>:-s>)
 
 include(cmake/sources.cmake)
-add_library(core STATIC ${CORE_SOURCES})
-target_link_libraries(core PUBLIC project_options jpeg)
+setup_core_libraries(jpeg)
 
 set(FRAME_WIN_SOURCES
   frame/program_frame_win.cpp
@@ -27,7 +27,7 @@ set(FRAME_WIN_SOURCES
   frame/input_events_win.cpp
 )
 add_library(frame_win STATIC ${FRAME_WIN_SOURCES})
-target_link_libraries(frame_win PUBLIC core ole32 oleaut32 uuid)
+target_link_libraries(frame_win PUBLIC frame_core ole32 oleaut32 uuid)
 # The process entry of programs built on the frame (tests use their own main).
 add_library(frame_entry OBJECT frame/process_entry_win.cpp frame/terminate_win.cpp)
 target_link_libraries(frame_entry PUBLIC frame_win)
@@ -36,7 +36,7 @@ target_link_libraries(frame_entry PUBLIC frame_win)
 # and timer (every ui/*_win.cpp).
 file(GLOB UI_WIN_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/ui/*_win.cpp)
 add_library(ui_win STATIC ${UI_WIN_SOURCES})
-target_link_libraries(ui_win PUBLIC frame_win gdi32)
+target_link_libraries(ui_win PUBLIC frame_win ui_core gdi32)
 
 # Archive reading and extraction, the ZIP unit and worker threads.
 add_library(payload_win STATIC
@@ -46,9 +46,15 @@ add_library(payload_win STATIC
   payload/threads_win.cpp
   payload/shell_commands_win.cpp
 )
-target_link_libraries(payload_win PUBLIC frame_win minizip shell32 ole32)
+target_link_libraries(payload_win PUBLIC frame_win payload_core minizip shell32 ole32)
 
-# The Wine wrapper every Windows test runs under.
+# The Wine wrapper every Windows test runs under, with the loader of this
+# tree's flavour.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(SETUP_FLAVOUR win64)
+else()
+  set(SETUP_FLAVOUR win32)
+endif()
 configure_file(cmake/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh @ONLY
   FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)
@@ -60,4 +66,5 @@ include(payload/payload_archive.cmake)
 
 add_subdirectory(installer)
 add_subdirectory(tests/win32)
+add_subdirectory(tests/static)
 add_subdirectory(tests/bench)

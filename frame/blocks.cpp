@@ -81,6 +81,16 @@ void* ReallocateBlock(void* p, size_t n) {
   return q;
 }
 
+void* AllocateProgramBlock(int32_t n) {
+  if (n < 0) AllocationFailed(static_cast<size_t>(n));
+  return AllocateBlock(static_cast<size_t>(n));
+}
+
+void* ReallocateProgramBlock(void* p, int32_t n) {
+  if (n < 0) AllocationFailed(static_cast<size_t>(n));
+  return ReallocateBlock(p, static_cast<size_t>(n));
+}
+
 size_t BlockExtent(const void* p) {
   if (!p) return 0;
   const uint8_t* end = nullptr;

@@ -42,6 +42,12 @@ void FreeBlock(void* p);
 // block of n bytes (at most up to the end of its range) and stays untouched;
 // else the block is resized. Failure is the allocation error.
 void* ReallocateBlock(void* p, size_t n);
+// The same for a byte count the program gives as a 32-bit integer. A
+// negative count is the allocation error with that count: it is 2 GB or more
+// as a size, which a 32-bit program's heap never gives, and a 64-bit build
+// refuses it alike rather than hand the program a block it cannot address.
+void* AllocateProgramBlock(int32_t n);
+void* ReallocateProgramBlock(void* p, int32_t n);
 // Bytes readable from p: up to the end of its constant range, or the heap
 // block's size. 0 for null.
 size_t BlockExtent(const void* p);

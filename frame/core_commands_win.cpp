@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "frame/blocks.h"
+#include "frame/handles_win.h"
 #include "frame/message_text.h"
 #include "frame/program_frame_win.h"
 
@@ -53,12 +54,11 @@ void CmdRunProgram(ArgValue* result, int argCount, const ArgValue* args) {
                                 folder[0] ? folder : nullptr, &si, &pi);
   FreeBlock(commandLine);
   if (!created) return;
+  OwnedKernelHandle process(pi.hProcess), thread(pi.hThread);
   if (wait)
-    WaitForSingleObject(pi.hProcess, INFINITE);
+    WaitForSingleObject(process.get(), INFINITE);
   else
-    WaitForInputIdle(pi.hProcess, 1000);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
+    WaitForInputIdle(process.get(), 1000);
   result->i32 = 1;
 }
 
@@ -77,9 +77,8 @@ void CmdWriteBytesToFile(ArgValue* result, int argCount, const ArgValue* args) {
   // otherwise replace it.
   DWORD attributes = GetFileAttributesA(path);
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return;
-  HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
+  OwnedFile file(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return;
   bool ok = true;
   for (int i = 1; i < argCount && ok; ++i) {
     if (args[i].tag == kTagNone) continue;
@@ -91,7 +90,7 @@ void CmdWriteBytesToFile(ArgValue* result, int argCount, const ArgValue* args) {
     }
     while (len > 0) {
       DWORD written = 0;
-      if (!WriteFile(file, data, len, &written, nullptr) || written == 0) {
+      if (!WriteFile(file.get(), data, len, &written, nullptr) || written == 0) {
         ok = false;
         break;
       }
@@ -99,7 +98,6 @@ void CmdWriteBytesToFile(ArgValue* result, int argCount, const ArgValue* args) {
       len -= written;
     }
   }
-  CloseHandle(file);
   result->i32 = ok ? 1 : 0;
 }
 
@@ -108,6 +106,6 @@ void CmdGetUnitWindowHandle(ArgValue* result, int argCount, const ArgValue* args
   UnitRef ref = unit ? *unit : UnitRef{0, 0};
   HWND hwnd = reinterpret_cast<HWND>(
       FrameService(kFsRequireUnitObject, ref.windowId, ref.unitId, 0));
-  result->u32 = reinterpret_cast<uint32_t>(hwnd);
+  result->ptr = hwnd;
   result->tag = kTagInt;
 }

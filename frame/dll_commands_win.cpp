@@ -1,5 +1,5 @@
-// Declared DLL commands: resolved on first use, cached, called with a check
-// that the callee left the stack balanced.
+// Declared DLL commands: resolved on first use, cached, and called; the
+// i386 build checks that the callee left the stack balanced.
 #include <windows.h>
 
 #include <string>
@@ -23,10 +23,11 @@ FARPROC FindExport(HMODULE module, const DllExportName& name) {
   FrameFatal(0, DllCommandNotFoundText(library, command).c_str());
 }
 
+#if defined(__i386__)
 // Calls fn with argCount 32-bit arguments pushed right to left. *stackDelta
 // receives how many bytes the callee left on (positive) or took off the
 // stack; a stdcall function that matches its declaration leaves 0.
-uint64_t InvokeChecked(FARPROC fn, int argCount, const uint32_t* args, int32_t* stackDelta) {
+uint64_t InvokeChecked(FARPROC fn, int argCount, const DllArg* args, int32_t* stackDelta) {
   uint32_t eax = reinterpret_cast<uint32_t>(fn);
   uint32_t ecx = static_cast<uint32_t>(argCount);
   uint32_t edx;
@@ -49,6 +50,29 @@ uint64_t InvokeChecked(FARPROC fn, int argCount, const uint32_t* args, int32_t* 
   *stackDelta = static_cast<int32_t>(ecx);
   return (static_cast<uint64_t>(edx) << 32) | eax;
 }
+#elif defined(__x86_64__)
+// The x64 convention has one calling convention and the caller owns the
+// stack: the first four integer arguments travel in RCX, RDX, R8 and R9, the
+// rest in the caller's frame above the 32-byte home area, and a callee reads
+// only the arguments it declares. Calling through a prototype of the widest
+// argument list, padded with zeros, therefore calls every command correctly
+// and can never unbalance the stack.
+constexpr int kMaxDllArgs = 16;
+using WidestCommand = uint64_t (*)(DllArg, DllArg, DllArg, DllArg, DllArg, DllArg, DllArg, DllArg,
+                                   DllArg, DllArg, DllArg, DllArg, DllArg, DllArg, DllArg, DllArg);
+
+uint64_t Invoke(FARPROC fn, int argCount, const DllArg* args) {
+  // No Windows command takes more; a longer declaration is a program fault.
+  if (argCount > kMaxDllArgs) gSystem.ReportRuntimeError(11);
+  DllArg a[kMaxDllArgs] = {};
+  for (int i = 0; i < argCount; ++i) a[i] = args[i];
+  auto call = reinterpret_cast<WidestCommand>(reinterpret_cast<void*>(fn));
+  return call(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8], a[9], a[10], a[11], a[12],
+              a[13], a[14], a[15]);
+}
+#else
+#error "DLL commands are called for i386 and x86-64 only"
+#endif
 
 }  // namespace
 
@@ -91,12 +115,17 @@ FARPROC ResolveDllCommand(int index) {
   CommandNotFound(library, command);
 }
 
-uint64_t CallDllCommandImpl(int index, int argCount, const uint32_t* args) {
+uint64_t CallDllCommandImpl(int index, int argCount, const DllArg* args) {
   FARPROC fn = ResolveDllCommand(index);
+  if (argCount < 0) argCount = 0;
+#if defined(__i386__)
   int32_t stackDelta = 0;
-  uint64_t result = InvokeChecked(fn, argCount < 0 ? 0 : argCount, args, &stackDelta);
+  uint64_t result = InvokeChecked(fn, argCount, args, &stackDelta);
   if (stackDelta != 0) gSystem.ReportRuntimeError(6);
   return result;
+#else
+  return Invoke(fn, argCount, args);
+#endif
 }
 
 void FreeDllCommandModules() {

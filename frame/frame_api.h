@@ -92,16 +92,28 @@ struct ProgramDescriptor {
 extern const ProgramDescriptor gProgramDescriptor;
 int ProgramEntry();
 
+// One argument of a declared DLL command: an integer or an address, as wide
+// as a pointer (a 32-bit program's integers and addresses alike fill one).
+using DllArg = uintptr_t;
+
+// A property value as WriteUnitProperty takes it and ReadUnitProperty gives
+// it: 32-bit kinds in the low word (integers sign-extended), 64-bit kinds in
+// all 64 bits, texts and byte arrays as the block's address.
+inline uint64_t PropertyValue(int32_t v) { return static_cast<uint64_t>(static_cast<int64_t>(v)); }
+inline uint64_t PropertyValue(const void* p) { return reinterpret_cast<uintptr_t>(p); }
+template <typename T>
+T* PropertyPointer(uint64_t value) { return reinterpret_cast<T*>(static_cast<uintptr_t>(value)); }
+
 // The thirteen system functions, in table order. ReportRuntimeError and
 // ExitProgram never return.
 struct SystemFunctionTable {
   void (*ReportRuntimeError)(int code);                        // 0
-  uint64_t (*CallDllCommand)(int index, int argCount, const uint32_t* args); // 1
+  uint64_t (*CallDllCommand)(int index, int argCount, const DllArg* args);    // 1
   ArgValue (*CallLibraryCommand)(CommandFn command, int count, const ArgValue* args);  // 2
   ArgValue (*CallCoreCommand)(CommandFn command, int count, const ArgValue* args);     // 3
   int64_t (*ReadUnitProperty)(uint32_t windowId, uint32_t unitId, int property, int member);  // 4
   void (*WriteUnitProperty)(uint32_t windowId, uint32_t unitId, int property, int member,
-                            uint32_t low, uint32_t high);                    // 5
+                            uint64_t value);                                 // 5
   void* (*AllocateBlock)(int32_t n);                                         // 6
   void* (*ReallocateBlock)(void* p, int32_t n);                              // 7
   void (*FreeBlock)(void* p);                                                // 8

@@ -39,8 +39,19 @@ CalendarTime OleDateToCalendar(double oleDate);
 // modal (0x2000) unless the flags ask for system modal (0x1000).
 uint32_t MessageBoxStyle(uint32_t flags);
 
-// The command's button number for MessageBoxA's result: IDOK 0, IDCANCEL 1,
-// IDABORT 2, IDRETRY 3, IDIGNORE 4, IDYES 5, IDNO 6; anything else 0.
+// The message box command's answers: the button the user pressed.
+enum MessageBoxAnswer : int {
+  kAnswerOk = 0,
+  kAnswerCancel = 1,
+  kAnswerAbort = 2,
+  kAnswerRetry = 3,
+  kAnswerIgnore = 4,
+  kAnswerYes = 5,
+  kAnswerNo = 6,
+};
+
+// The command's answer for MessageBoxA's result: IDOK 1 .. IDNO 7 in order
+// onto kAnswerOk .. kAnswerNo; anything else kAnswerOk.
 int MapMessageBoxButton(int win32Result);
 
 // Text of the runtime error box: "运行时出错!\r\n\r\n", then for a code other

@@ -68,7 +68,7 @@ HMODULE LoadSystemLibrary(const char* fileName);
 
 // DLL commands (dll_commands_win.cpp).
 FARPROC ResolveDllCommand(int index);
-uint64_t CallDllCommandImpl(int index, int argCount, const uint32_t* args);
+uint64_t CallDllCommandImpl(int index, int argCount, const DllArg* args);
 void FreeDllCommandModules();
 
 // Window templates and live windows (forms_win.cpp).
@@ -79,5 +79,5 @@ void FormsRelease();
 void FormsLoadStartWindow(uint32_t windowId);
 int64_t FormsReadProperty(uint32_t windowId, uint32_t unitId, int property, int member);
 void FormsWriteProperty(uint32_t windowId, uint32_t unitId, int property, int member,
-                        uint32_t low, uint32_t high);
+                        uint64_t value);
 intptr_t FormsService(int code, intptr_t a1, intptr_t a2, intptr_t a3);

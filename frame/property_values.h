@@ -41,21 +41,24 @@ inline bool IsWideType(uint32_t type) {
   return type == kTagInt64 || type == kTagDouble || type == kTagDateTime;
 }
 
-// The value of a property write (low and high words as the program passes
-// them) as an ArgValue of the declared type, ready for the type's set
+// The value of a property write (as the program passes it: 32-bit kinds in
+// the low word, 64-bit kinds in all of it, blocks by address) as an ArgValue of the declared type, ready for the type's set
 // property: a null text becomes emptyText, a null byte array becomes
 // emptyBytes (a valid empty byte-array block), a bool becomes 1 or 0, byte
-// and short keep their own width, 64-bit kinds take both words.
-inline ArgValue OwnPropertyArgument(uint32_t type, uint32_t low, uint32_t high,
-                                    const char* emptyText, const void* emptyBytes) {
+// and short keep their own width, 64-bit kinds take all 64 bits. Addresses
+// take the pointer's width, so a block above 4 GB arrives whole.
+inline ArgValue OwnPropertyArgument(uint32_t type, uint64_t value, const char* emptyText,
+                                    const void* emptyBytes) {
   ArgValue v{};
   v.tag = type;
+  const auto low = static_cast<uint32_t>(value);
+  const auto address = static_cast<uintptr_t>(value);
   switch (type) {
     case kTagText:
-      v.text = low ? reinterpret_cast<const char*>(static_cast<uintptr_t>(low)) : emptyText;
+      v.text = address ? reinterpret_cast<const char*>(address) : emptyText;
       break;
     case kTagByteArray:
-      v.ptr = low ? reinterpret_cast<void*>(static_cast<uintptr_t>(low)) : const_cast<void*>(emptyBytes);
+      v.ptr = address ? reinterpret_cast<void*>(address) : const_cast<void*>(emptyBytes);
       break;
     case kTagBool:
       v.i32 = low != 0 ? 1 : 0;
@@ -68,7 +71,7 @@ inline ArgValue OwnPropertyArgument(uint32_t type, uint32_t low, uint32_t high,
       break;
     default:
       if (IsWideType(type))
-        v.i64 = static_cast<int64_t>((static_cast<uint64_t>(high) << 32) | low);
+        v.i64 = static_cast<int64_t>(value);
       else
         v.u32 = low;
       break;

@@ -10,7 +10,7 @@ namespace {
 
 void SysReportRuntimeError(int code) { FrameFatal(code, RuntimeErrorMessage(code)); }
 
-uint64_t SysCallDllCommand(int index, int argCount, const uint32_t* args) {
+uint64_t SysCallDllCommand(int index, int argCount, const DllArg* args) {
   return CallDllCommandImpl(index, argCount, args);
 }
 
@@ -25,14 +25,12 @@ int64_t SysReadUnitProperty(uint32_t windowId, uint32_t unitId, int property, in
 }
 
 void SysWriteUnitProperty(uint32_t windowId, uint32_t unitId, int property, int member,
-                          uint32_t low, uint32_t high) {
-  FormsWriteProperty(windowId, unitId, property, member, low, high);
+                          uint64_t value) {
+  FormsWriteProperty(windowId, unitId, property, member, value);
 }
 
-// Byte counts arrive as 32-bit integers; a negative count becomes a size no
-// heap can give, so it ends in the allocation error with that count.
-void* SysAllocateBlock(int32_t n) { return AllocateBlock(static_cast<uint32_t>(n)); }
-void* SysReallocateBlock(void* p, int32_t n) { return ReallocateBlock(p, static_cast<uint32_t>(n)); }
+void* SysAllocateBlock(int32_t n) { return AllocateProgramBlock(n); }
+void* SysReallocateBlock(void* p, int32_t n) { return ReallocateProgramBlock(p, n); }
 
 void SysFreeBlock(void* p) { FreeBlock(p); }
 void SysExitProgram(int code) { FrameExitProgram(code); }

@@ -98,7 +98,8 @@ void WriteGeometry(const UnitAccess& a, int property, int32_t value) {
   }
 }
 
-void WriteCommon(const UnitAccess& a, int property, uint32_t low) {
+void WriteCommon(const UnitAccess& a, int property, uint64_t value) {
+  const auto low = static_cast<uint32_t>(value);
   FormUnit& unit = *a.unit;
   switch (property) {
     case kPropLeft:
@@ -108,7 +109,7 @@ void WriteCommon(const UnitAccess& a, int property, uint32_t low) {
       WriteGeometry(a, property, static_cast<int32_t>(low));
       return;
     case kPropTag: {
-      const char* text = reinterpret_cast<const char*>(static_cast<uintptr_t>(low));
+      const char* text = PropertyPointer<const char>(value);
       unit.tag = text ? text : "";
       return;
     }
@@ -129,7 +130,7 @@ void WriteCommon(const UnitAccess& a, int property, uint32_t low) {
     case kPropMousePointer: {
       const uint8_t* data = nullptr;
       uint32_t len = 0;
-      const void* block = reinterpret_cast<const void*>(static_cast<uintptr_t>(low));
+      const void* block = PropertyPointer<const void>(value);
       if (!block || !ViewByteArray(block, &data, &len)) len = 0;
       unit.cursorData.assign(data, data + len);
       LiveUnit& live = a.form->live[static_cast<size_t>(a.index)];
@@ -157,17 +158,17 @@ int64_t FormsReadProperty(uint32_t windowId, uint32_t unitId, int property, int 
 }
 
 void FormsWriteProperty(uint32_t windowId, uint32_t unitId, int property, int member,
-                        uint32_t low, uint32_t high) {
+                        uint64_t value) {
   UnitAccess a = FindAccess(windowId, unitId);
   if (property < kFirstOwnProperty) {
-    if (property >= 0) WriteCommon(a, property, low);
+    if (property >= 0) WriteCommon(a, property, value);
     return;
   }
   int index = 0;
   const UnitTypeDescriptor* type = OwnPropertyType(a, property, &index);
   if (!type || !type->setProperty) return;
-  ArgValue value = OwnPropertyArgument(type->properties[index].type, low, high, kEmptyText, kEmptyByteArray);
-  if (type->setProperty(a.live, index, value) != 1 || a.index == 0) return;
+  ArgValue argument = OwnPropertyArgument(type->properties[index].type, value, kEmptyText, kEmptyByteArray);
+  if (type->setProperty(a.live, index, argument) != 1 || a.index == 0) return;
   HWND window = FormWindow(*a.form);
   if (!window) return;
   // Windows belong to the thread that made them, and a worker may be the

@@ -14,22 +14,18 @@
 
 namespace {
 
-enum : int {
-  kDllShGetFolderLocation = 3,
-  kDllShBrowseForFolder = 4,
-  kDllShGetPathFromIdList = 5,
-  kDllCoTaskMemFree = 6,
-};
-constexpr uint32_t kBrowseFlags = 0x77;
+// File-system folders only, with the status line and an edit box whose
+// text is validated, in the resizable dialog.
+constexpr uint32_t kBrowseFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN | BIF_STATUSTEXT |
+                                  BIF_EDITBOX | BIF_VALIDATE | BIF_NEWDIALOGSTYLE;
+static_assert(kBrowseFlags == 0x77, "the browser's flags");
 constexpr size_t kNameBuffer = 260;
-
-uint32_t Address(const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); }
 
 }  // namespace
 
 std::string BrowseForFolder(uintptr_t owner, const char* title) {
   LPITEMIDLIST desktop = nullptr;
-  CallDll(kDllShGetFolderLocation, {static_cast<uint32_t>(owner), 0, 0, 0, Address(&desktop)});
+  CallDll(kDllShGetFolderLocation, {owner, 0, 0, 0, Address(&desktop)});
   if (!title) title = "请选择文件夹路径";
 
   std::string displayName(kNameBuffer, ' ');
@@ -39,11 +35,11 @@ std::string BrowseForFolder(uintptr_t owner, const char* title) {
   info.pszDisplayName = &displayName[0];
   info.lpszTitle = title;
   info.ulFlags = kBrowseFlags;
-  auto item = static_cast<uint32_t>(CallDll(kDllShBrowseForFolder, {Address(&info)}));
+  auto item = static_cast<DllArg>(CallDll(kDllShBrowseForFolder, {Address(&info)}));
 
   bool hasPath = false;
   std::string path(kNameBuffer, ' ');
-  if (item) hasPath = static_cast<uint32_t>(CallDll(kDllShGetPathFromIdList, {item, Address(&path[0])})) != 0;
+  if (item) hasPath = static_cast<int32_t>(CallDll(kDllShGetPathFromIdList, {item, Address(&path[0])})) != 0;
   std::string result = ChosenFolder(displayName.c_str(), item != 0, hasPath, path.c_str());
 
   CallDll(kDllCoTaskMemFree, {item});
@@ -58,7 +54,7 @@ HandlerResult OnFolderLabelPressed(const int32_t*, int) {
   ArgValue windowArg{};
   windowArg.ptr = &window;
   windowArg.tag = kTagInt;
-  uintptr_t owner = static_cast<uint32_t>(CallCore(CmdGetUnitWindowHandle, {windowArg}).i32);
+  auto owner = reinterpret_cast<uintptr_t>(CallCore(CmdGetUnitWindowHandle, {windowArg}).ptr);
   std::string folder = BrowseForFolder(owner, "请选择安装位置");
   if (folder.empty()) return NoValue();
 

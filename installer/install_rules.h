@@ -57,8 +57,3 @@ std::string ProductExePath(const std::string& folder, const std::string& product
 // quotes when it holds a space (an unquoted "D:\My Apps\x.exe" would first
 // be tried as "D:\My.exe").
 std::string CommandLineFor(const std::string& path);
-
-// The shortcut file's name: ".lnk" is appended when the file-name part (the
-// bytes after the last "\") has no "." byte. Empty when the result would not
-// fit a 260-byte buffer with its NUL.
-std::string LinkFileName(const std::string& name);

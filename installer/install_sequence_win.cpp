@@ -16,10 +16,12 @@
 
 #include "frame/blocks.h"
 #include "frame/core_commands.h"
+#include "frame/message_text.h"
 #include "installer/install_rules.h"
 #include "installer/install_settings.h"
 #include "installer/installer_window.h"
 #include "payload/shell_commands_win.h"
+#include "payload/shell_rules.h"
 #include "payload/threads_win.h"
 #include "payload/zip_unit_win.h"
 
@@ -28,12 +30,8 @@ extern "C" const uint8_t DonePicture[];
 
 namespace {
 
-enum : int { kDllCoInitialize = 1, kDllCoUninitialize = 2 };
-
 constexpr uint32_t kFlagsRetryCancelError = MB_RETRYCANCEL | MB_ICONERROR;
-constexpr uint32_t kFlagsYesNoInformation = 0x44;
-constexpr int kAnswerRetry = 3;
-constexpr int kAnswerYes = 5;
+constexpr uint32_t kFlagsYesNoInformation = MB_YESNO | MB_ICONINFORMATION;
 // Most "tool_N.zip" names tried at a drive root before giving up.
 constexpr int kMaxRootArchiveAttempts = 1000;
 
@@ -109,12 +107,12 @@ int ExtractInto(const std::string& archive, const std::string& folder) {
 
 void Finish(const std::string& folder, const std::vector<std::string>& written) {
   const char* productName = Settings().productName ? Settings().productName : "";
-  gSystem.WriteUnitProperty(kMainWindow, kInstallButton, kButtonNormalPicture, -1,
-                            static_cast<uint32_t>(reinterpret_cast<uintptr_t>(DonePicture)), 0);
-  gSystem.WriteUnitProperty(kMainWindow, kInstallButton, kButtonHoverPicture, -1,
-                            static_cast<uint32_t>(reinterpret_cast<uintptr_t>(DonePicture)), 0);
+  gSystem.WriteUnitProperty(kMainWindow, kInstallButton, kPicBtnNormalPicture, -1,
+                            PropertyValue(DonePicture));
+  gSystem.WriteUnitProperty(kMainWindow, kInstallButton, kPicBtnHoverPicture, -1,
+                            PropertyValue(DonePicture));
 
-  std::string link = SpecialFolder(3) + productName;
+  std::string link = SpecialFolder(kFolderDesktop) + productName;
   std::string target = ProductExePath(folder, productName);
   int made = CallLibrary(CreateShortcut, {Text(link.c_str()), Text(target.c_str())}).i32;
   WriteTextProperty(kLogLabel, kLabelCaption, made == 1 ? kShortcutMade : kShortcutFailed);
@@ -125,7 +123,7 @@ void Finish(const std::string& folder, const std::vector<std::string>& written) 
     std::string commandLine = CommandLineFor(target);
     CallCore(CmdRunProgram, {Text(commandLine.c_str()), MakeBool(false), MakeInt(2), Text(folder.c_str())});
   }
-  WriteIntProperty(kProgressBar, kPropVisibleNumber, 0);
+  WriteIntProperty(kProgressBar, kPropVisible, 0);
   RemoveArchives(written);
   CallDll(kDllCoUninitialize, {});
   gSystem.ExitProgram(0);
@@ -138,7 +136,7 @@ DWORD WINAPI InstallWorker(void*) {
 
   std::vector<std::string> written;
   std::string archive;
-  std::string temp = SpecialFolder(11);
+  std::string temp = SpecialFolder(kFolderTemp);
   if (!temp.empty() && WriteArchive(TempArchivePath(temp), &written)) {
     archive = TempArchivePath(temp);
   } else {
@@ -151,7 +149,7 @@ DWORD WINAPI InstallWorker(void*) {
     gSystem.ExitProgram(0);
   }
 
-  WriteIntProperty(kProgressBar, kPropVisibleNumber, 1);
+  WriteIntProperty(kProgressBar, kPropVisible, 1);
   WriteTextProperty(kLogLabel, kLabelCaption, kStepExtracting);
   while (ExtractInto(archive, folder) != 1) {
     if (ShowBox(kExtractFailed, kFlagsRetryCancelError, kPromptCaption) != kAnswerRetry) {

@@ -9,7 +9,11 @@
 #include <string>
 
 #include "frame/frame_api.h"
+#include "frame/property_values.h"
 #include "frame/value.h"
+#include "ui/label_record.h"
+#include "ui/pic_btn_record.h"
+#include "ui/process_bar_record.h"
 
 constexpr uint32_t kMainWindow = 0x52010001;
 constexpr uint32_t kLogLabel = 0x160100A0;      // 标签_日志
@@ -18,11 +22,18 @@ constexpr uint32_t kZipUnit = 0x1601005A;       // ZIP压缩1
 constexpr uint32_t kInstallButton = 0x16010021; // 图形按钮1
 constexpr uint32_t kFolderLabel = 0x1601001E;   // 标签_安装目录
 
-// Property numbers.
-constexpr int kPropTopNumber = 1, kPropWidthNumber = 2, kPropHeightNumber = 3, kPropVisibleNumber = 5;
-constexpr int kLabelCaption = 8;
-constexpr int kBarMaximum = 12, kBarPosition = 13;
-constexpr int kButtonNormalPicture = 10, kButtonHoverPicture = 11;
+// The installer's declared DLL commands, numbered in the order of the
+// program's command table.
+enum InstallerDllCommand : int {
+  kDllGetDiskFreeSpaceEx,
+  kDllCoInitialize,
+  kDllCoUninitialize,
+  kDllShGetFolderLocation,
+  kDllShBrowseForFolder,
+  kDllShGetPathFromIdList,
+  kDllCoTaskMemFree,
+  kDllCommandCount,
+};
 
 // The build's brand row and product (cache variables of the build).
 #ifndef SETUP_BRAND_KEY
@@ -41,7 +52,7 @@ HandlerResult OnExtractProgress(const int32_t* args, int argCount);
 HandlerResult OnFolderLabelPressed(const int32_t* args, int argCount);
 HandlerResult OnCloseClicked(const int32_t* args, int argCount);
 
-// QueryDiskSpace: GetDiskFreeSpaceExA on drive through DLL command 0, the
+// QueryDiskSpace: GetDiskFreeSpaceExA on drive through its DLL command, the
 // sizes in whole MiB into *used, *free and *total (unchanged when the call
 // fails). Returns the call's result (non-zero on success).
 int32_t QueryDiskSpace(const char* drive, int64_t* used, int64_t* free, int64_t* total);
@@ -60,8 +71,10 @@ void WriteTextProperty(uint32_t unitId, int property, const char* text);
 // A text property as a string (the block is freed).
 std::string ReadTextProperty(uint32_t unitId, int property);
 
-// A call of a declared DLL command with 32-bit arguments.
-uint64_t CallDll(int index, std::initializer_list<uint32_t> args);
+// An address as a DLL-command argument.
+inline DllArg Address(const void* p) { return reinterpret_cast<DllArg>(p); }
+// A call of a declared DLL command; arguments are integers or addresses.
+uint64_t CallDll(int index, std::initializer_list<DllArg> args);
 
 // Calls a core or library command; texts in the result stay the caller's.
 ArgValue CallCore(CommandFn command, std::initializer_list<ArgValue> args);

@@ -25,10 +25,11 @@ extern "C" const uint8_t FormData[];
 
 namespace {
 
-const char* const kDllLibraries[] = {
+// Indexed by InstallerDllCommand.
+const char* const kDllLibraries[kDllCommandCount] = {
     "kernel32.dll", "ole32.dll", "ole32.dll", "shell32", "shell32", "shell32", "ole32",
 };
-const char* const kDllCommands[] = {
+const char* const kDllCommands[kDllCommandCount] = {
     "GetDiskFreeSpaceExA",  "CoInitialize",         "CoUninitialize", "SHGetFolderLocation",
     "SHBrowseForFolderA",   "SHGetPathFromIDListA", "CoTaskMemFree",
 };
@@ -85,7 +86,7 @@ const ProgramDescriptor gProgramDescriptor = {
     ByteArrayLength(FormData),
     static_cast<int>(sizeof kLibraries / sizeof kLibraries[0]),
     kLibraries,
-    static_cast<int>(sizeof kDllCommands / sizeof kDllCommands[0]),
+    kDllCommandCount,
     kDllLibraries,
     kDllCommands,
 };
@@ -101,24 +102,21 @@ int ProgramEntry() {
 }
 
 void WriteIntProperty(uint32_t unitId, int property, int32_t value) {
-  gSystem.WriteUnitProperty(kMainWindow, unitId, property, -1, static_cast<uint32_t>(value),
-                            value < 0 ? 0xFFFFFFFFu : 0);
+  gSystem.WriteUnitProperty(kMainWindow, unitId, property, -1, PropertyValue(value));
 }
 
 void WriteTextProperty(uint32_t unitId, int property, const char* text) {
-  gSystem.WriteUnitProperty(kMainWindow, unitId, property, -1,
-                            static_cast<uint32_t>(reinterpret_cast<uintptr_t>(text)), 0);
+  gSystem.WriteUnitProperty(kMainWindow, unitId, property, -1, PropertyValue(text));
 }
 
 std::string ReadTextProperty(uint32_t unitId, int property) {
-  auto* block = reinterpret_cast<char*>(
-      static_cast<uintptr_t>(gSystem.ReadUnitProperty(kMainWindow, unitId, property, -1)));
+  auto* block = PropertyPointer<char>(gSystem.ReadUnitProperty(kMainWindow, unitId, property, -1));
   std::string text = block ? block : "";
   FreeBlock(block);
   return text;
 }
 
-uint64_t CallDll(int index, std::initializer_list<uint32_t> args) {
+uint64_t CallDll(int index, std::initializer_list<DllArg> args) {
   return gSystem.CallDllCommand(index, static_cast<int>(args.size()), args.begin());
 }
 

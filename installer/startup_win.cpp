@@ -12,14 +12,6 @@
 #include "installer/install_settings.h"
 #include "installer/installer_window.h"
 
-namespace {
-
-constexpr int kDllGetDiskFreeSpaceEx = 0;
-
-uint32_t Address(const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); }
-
-}  // namespace
-
 int32_t QueryDiskSpace(const char* drive, int64_t* used, int64_t* free, int64_t* total) {
   int32_t ok = static_cast<int32_t>(CallDll(kDllGetDiskFreeSpaceEx, {Address(drive), Address(used),
                                                                      Address(total), Address(free)}));
@@ -31,9 +23,9 @@ int32_t QueryDiskSpace(const char* drive, int64_t* used, int64_t* free, int64_t*
 }
 
 HandlerResult OnMainWindowCreated(const int32_t*, int) {
-  WriteIntProperty(kWindowSelfUnit, kPropWidthNumber, 250);
-  WriteIntProperty(kWindowSelfUnit, kPropHeightNumber, 400);
-  WriteIntProperty(kWindowSelfUnit, kPropTopNumber, 300);
+  WriteIntProperty(kWindowSelfUnit, kPropWidth, 250);
+  WriteIntProperty(kWindowSelfUnit, kPropHeight, 400);
+  WriteIntProperty(kWindowSelfUnit, kPropTop, 300);
 
   int64_t used = 0, free = 0, total = 0;
   QueryDiskSpace("d:", &used, &free, &total);

@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "payload/entry_rules.h"
 #include "unzip.h"
@@ -17,7 +18,7 @@ struct ArchiveReaderIo {
 
   static voidpf ZCALLBACK OpenHandleStream(voidpf opaque, const char*, int) {
     Stream* stream = static_cast<Stream*>(opaque);
-    return stream->file == INVALID_HANDLE_VALUE ? nullptr : stream;
+    return stream->file ? stream : nullptr;
   }
 
   // Reads `size` bytes at `offset` straight from the file.
@@ -25,7 +26,8 @@ struct ArchiveReaderIo {
     LARGE_INTEGER at;
     at.QuadPart = static_cast<LONGLONG>(offset);
     DWORD got = 0;
-    if (!SetFilePointerEx(stream->file, at, nullptr, FILE_BEGIN) || !ReadFile(stream->file, buf, size, &got, nullptr))
+    if (!SetFilePointerEx(stream->file.get(), at, nullptr, FILE_BEGIN) ||
+        !ReadFile(stream->file.get(), buf, size, &got, nullptr))
       return 0;
     return got;
   }
@@ -85,8 +87,7 @@ struct ArchiveReaderIo {
 
   static int ZCALLBACK CloseHandleStream(voidpf, voidpf s) {
     Stream* stream = static_cast<Stream*>(s);
-    if (stream->file != INVALID_HANDLE_VALUE) CloseHandle(stream->file);
-    stream->file = INVALID_HANDLE_VALUE;
+    stream->file.Reset();
     stream->bufferLength = 0;
     return 0;
   }
@@ -119,18 +120,15 @@ constexpr size_t kMaxExtraField = 0xFFFF;
 std::unique_ptr<ArchiveReader> ArchiveReader::Open(const char* path, uint32_t* code) {
   if (code) *code = kReaderOpenFailed;
   if (!path) return nullptr;
-  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  OwnedFile file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return nullptr;
 
   std::unique_ptr<ArchiveReader> reader(new (std::nothrow) ArchiveReader());
-  if (!reader) {
-    CloseHandle(file);
-    return nullptr;
-  }
-  reader->stream_.file = file;
+  if (!reader) return nullptr;
+  reader->stream_.file = std::move(file);
   LARGE_INTEGER size = {};
-  if (GetFileSizeEx(file, &size)) reader->fileSize_ = static_cast<uint64_t>(size.QuadPart);
+  if (GetFileSizeEx(reader->stream_.file.get(), &size)) reader->fileSize_ = static_cast<uint64_t>(size.QuadPart);
   reader->stream_.size = reader->fileSize_;
 
   zlib_filefunc_def io = {};
@@ -271,9 +269,8 @@ uint32_t ArchiveReader::ExtractToFile(int32_t index, const char* path) {
   // A saved record may have been returned without moving the library.
   if (!PositionOn(index)) return kReaderBadLocalHeader;
 
-  HANDLE target = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, info.attributes,
-                              nullptr);
-  if (target == INVALID_HANDLE_VALUE) return kReaderOpenFailed;
+  OwnedFile target(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, info.attributes, nullptr));
+  if (!target) return kReaderOpenFailed;
 
   bool error = unzOpenCurrentFile(zip) != UNZ_OK;
   uint64_t written = 0;
@@ -285,7 +282,7 @@ uint32_t ArchiveReader::ExtractToFile(int32_t index, const char* path) {
     }
     if (got == 0) break;
     DWORD put = 0;
-    if (!WriteFile(target, piece_, static_cast<DWORD>(got), &put, nullptr) ||
+    if (!WriteFile(target.get(), piece_, static_cast<DWORD>(got), &put, nullptr) ||
         put != static_cast<DWORD>(got)) {
       error = true;
       break;
@@ -297,9 +294,8 @@ uint32_t ArchiveReader::ExtractToFile(int32_t index, const char* path) {
   int closeResult = unzCloseCurrentFile(zip);
   if (!error && (closeResult != UNZ_OK || written != info.uncompressedSize)) error = true;
 
-  if (!error && GetFileType(target) == FILE_TYPE_DISK)
-    SetFileTime(target, TimeOrNull(info.creationTime), TimeOrNull(info.lastAccessTime),
+  if (!error && GetFileType(target.get()) == FILE_TYPE_DISK)
+    SetFileTime(target.get(), TimeOrNull(info.creationTime), TimeOrNull(info.lastAccessTime),
                 TimeOrNull(info.lastWriteTime));
-  CloseHandle(target);
   return error ? kReaderDataError : kReaderOk;
 }

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "frame/handles_win.h"
+
 // Result codes of the reader's operations.
 constexpr uint32_t kReaderOk = 0x00000000;
 constexpr uint32_t kReaderOpenFailed = 0x00000200;     // archive or target file not opened/created
@@ -99,7 +101,7 @@ class ArchiveReader {
   // before every read; serving those from one buffered block saves two
   // system calls per field.
   struct HandleStream {
-    HANDLE file = INVALID_HANDLE_VALUE;
+    OwnedFile file;
     uint64_t size = 0;         // the file's size at open
     uint64_t position = 0;     // where the library's next read starts
     uint64_t bufferStart = 0;  // file offset of buffer[0]

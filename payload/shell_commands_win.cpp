@@ -7,7 +7,8 @@
 #include <cstring>
 #include <string>
 
-#include "installer/install_rules.h"
+#include "frame/handles_win.h"
+#include "payload/shell_rules.h"
 
 namespace {
 
@@ -36,14 +37,6 @@ int CsidlOfSelector(int selector) {
 const GUID kClsidShellLink = {0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 const GUID kIidShellLinkA = {0x000214EE, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 const GUID kIidPersistFile = {0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-
-template <typename T>
-struct ComRelease {
-  T* p = nullptr;
-  ~ComRelease() {
-    if (p) p->Release();
-  }
-};
 
 }  // namespace
 
@@ -89,19 +82,18 @@ void CreateShortcut(ArgValue* result, int argCount, const ArgValue* args) {
   *result = MakeInt(0);
   if (!IsGiven(args, argCount, 0) || !IsGiven(args, argCount, 1) || !args[0].text || !args[1].text) return;
 
-  ComRelease<IShellLinkA> link;
-  if (FAILED(CoCreateInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER, kIidShellLinkA,
-                              reinterpret_cast<void**>(&link.p))))
+  ComPtr<IShellLinkA> link;
+  if (FAILED(CoCreateInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER, kIidShellLinkA, link.Out())))
     return;
-  ComRelease<IPersistFile> file;
-  if (FAILED(link.p->QueryInterface(kIidPersistFile, reinterpret_cast<void**>(&file.p)))) return;
+  ComPtr<IPersistFile> file;
+  if (FAILED(link->QueryInterface(kIidPersistFile, file.Out()))) return;
 
-  link.p->SetPath(args[1].text);
-  link.p->SetShowCmd(SW_SHOW);
-  if (IsGiven(args, argCount, 2) && args[2].text) link.p->SetDescription(args[2].text);
+  link->SetPath(args[1].text);
+  link->SetShowCmd(SW_SHOW);
+  if (IsGiven(args, argCount, 2) && args[2].text) link->SetDescription(args[2].text);
   if (argCount == 5) {
-    if (IsGiven(args, argCount, 3) && args[3].text) link.p->SetArguments(args[3].text);
-    if (IsGiven(args, argCount, 4) && args[4].text) link.p->SetWorkingDirectory(args[4].text);
+    if (IsGiven(args, argCount, 3) && args[3].text) link->SetArguments(args[3].text);
+    if (IsGiven(args, argCount, 4) && args[4].text) link->SetWorkingDirectory(args[4].text);
   }
 
   std::string name = LinkFileName(args[0].text);
@@ -109,5 +101,5 @@ void CreateShortcut(ArgValue* result, int argCount, const ArgValue* args) {
   // The name fits 260 bytes, so it has at most 260 characters with its NUL.
   wchar_t wide[kPathBuffer];
   if (MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, wide, kPathBuffer) <= 0) return;
-  if (SUCCEEDED(file.p->Save(wide, TRUE))) *result = MakeInt(1);
+  if (SUCCEEDED(file->Save(wide, TRUE))) *result = MakeInt(1);
 }

@@ -1,6 +1,7 @@
 #include "payload/threads_win.h"
 
 #include "frame/frame_api.h"
+#include "frame/handles_win.h"
 
 namespace {
 
@@ -28,13 +29,12 @@ void StartThread(ArgValue* result, int argCount, const ArgValue* args) {
       IsGiven(args, argCount, 2) ? static_cast<int32_t*>(args[2].ptr) : nullptr;
 
   DWORD threadId = 0;
-  HANDLE thread = entry ? CreateThread(nullptr, 0, entry, parameter, 0, &threadId) : nullptr;
-  *result = MakeBool(thread != nullptr);
-  if (handleVariable) {
-    *handleVariable = static_cast<int32_t>(reinterpret_cast<intptr_t>(thread));
-  } else if (thread) {
-    CloseHandle(thread);
-  }
+  OwnedKernelHandle thread(entry ? CreateThread(nullptr, 0, entry, parameter, 0, &threadId) : nullptr);
+  *result = MakeBool(static_cast<bool>(thread));
+  // The program keeps the handle when it gives a variable for it. Kernel
+  // handles carry 32 significant bits in both flavours, so the program's
+  // 32-bit variable holds one whole.
+  if (handleVariable) *handleVariable = HandleToLong(thread.release());
 }
 
 intptr_t ThreadLibraryNotify(int code, intptr_t a1, intptr_t) {

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "frame/handles_win.h"
 #include "payload/archive_reader_win.h"
 #include "payload/entry_rules.h"
 
@@ -43,14 +44,12 @@ uint32_t ReadLe32(const uint8_t* p) {
 // 1. An archive with no entries, or anything that is not a ZIP file starting
 // with an entry, fails here.
 bool PassesAcceptanceTest(const char* archivePath) {
-  HANDLE file = CreateFileA(archivePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  OwnedFile file(CreateFileA(archivePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
   uint8_t block[kAcceptanceBlockSize];
   DWORD got = 0;
-  BOOL read = ReadFile(file, block, sizeof block, &got, nullptr);
-  CloseHandle(file);
-  if (!read || got != sizeof block) return false;
+  if (!ReadFile(file.get(), block, sizeof block, &got, nullptr) || got != sizeof block) return false;
   uint32_t nameLength = block[26] | (block[27] << 8);
   return ReadLe32(block) == kLocalHeaderSignature && nameLength >= 1;
 }

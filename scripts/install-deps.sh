@@ -3,19 +3,23 @@
 # Quick when everything is already there.
 set -euo pipefail
 
-need_pkgs=(cmake ninja-build g++ dpkg-dev g++-mingw-w64-i686-posix libz-mingw-w64-dev
-  mingw-w64-tools nasm googletest libjpeg62-turbo-dev zlib1g-dev libminizip-dev
-  nlohmann-json3-dev xvfb xauth xdotool fonts-wqy-zenhei imagemagick locales bzip2
-  wine wine32:i386 nsis)
+need_pkgs=(cmake ninja-build g++ dpkg-dev g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+  libz-mingw-w64-dev mingw-w64-tools nasm googletest libjpeg62-turbo-dev zlib1g-dev
+  libminizip-dev nlohmann-json3-dev xvfb xauth xdotool fonts-wqy-zenhei imagemagick locales
+  bzip2 wine wine64 nsis)
+# Wine's 32-bit loader, for the win32 flavour's tests. It installs on any
+# x86-64 machine; on one that cannot execute 32-bit code it simply cannot run,
+# and the tests say so.
+i386_pkgs=(wine32:i386)
 
 sudo_() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 
-missing=()
-for p in "${need_pkgs[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+missing=() missing_i386=()
+for p in "${need_pkgs[@]}"; do installed "$p" || missing+=("$p"); done
+for p in "${i386_pkgs[@]}"; do installed "$p" || missing_i386+=("$p"); done
 
-if [ ${#missing[@]} -gt 0 ]; then
+if [ ${#missing[@]} -gt 0 ] || [ ${#missing_i386[@]} -gt 0 ]; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     sudo_ dpkg --add-architecture i386
   fi
@@ -30,7 +34,11 @@ Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SRC
   fi
   sudo_ apt-get -o DPkg::Lock::Timeout=300 update -qq
-  DEBIAN_FRONTEND=noninteractive sudo_ apt-get -o DPkg::Lock::Timeout=300 install -y -qq "${missing[@]}"
+  apt_install() { DEBIAN_FRONTEND=noninteractive sudo_ apt-get -o DPkg::Lock::Timeout=300 install -y -qq "$@"; }
+  [ ${#missing[@]} -eq 0 ] || apt_install "${missing[@]}"
+  if [ ${#missing_i386[@]} -gt 0 ] && ! apt_install "${missing_i386[@]}"; then
+    echo "install-deps: could not install ${missing_i386[*]}; the win32 flavour's tests will not run" >&2
+  fi
 fi
 
 if ! locale -a 2>/dev/null | grep -qi '^zh_CN.utf8$'; then

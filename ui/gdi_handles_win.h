@@ -1,38 +1,11 @@
-// Owners for GDI and kernel handles: one move-only template, an alias per
-// handle type, and a guard that puts back the object a DC had selected.
-// Windows only.
+// Owners for GDI handles on the frame's owner template (frame/handles_win.h):
+// an alias per handle type, a window DC and a guard that puts back the object
+// a DC had selected. Windows only.
 #pragma once
 
 #include <windows.h>
 
-#include <utility>
-
-template <typename Handle, typename Traits>
-class Owned {
- public:
-  Owned() = default;
-  explicit Owned(Handle h) : h_(h) {}
-  ~Owned() { Reset(); }
-  Owned(const Owned&) = delete;
-  Owned& operator=(const Owned&) = delete;
-  Owned(Owned&& other) noexcept : h_(std::exchange(other.h_, Traits::Invalid())) {}
-  Owned& operator=(Owned&& other) noexcept {
-    if (this != &other) Reset(std::exchange(other.h_, Traits::Invalid()));
-    return *this;
-  }
-
-  Handle get() const { return h_; }
-  explicit operator bool() const { return h_ != Traits::Invalid(); }
-  // Gives up ownership without closing.
-  Handle release() { return std::exchange(h_, Traits::Invalid()); }
-  void Reset(Handle h = Traits::Invalid()) {
-    if (h_ != Traits::Invalid()) Traits::Close(h_);
-    h_ = h;
-  }
-
- private:
-  Handle h_ = Traits::Invalid();
-};
+#include "frame/handles_win.h"
 
 template <typename Handle>
 struct GdiObjectTraits {
@@ -42,14 +15,6 @@ struct GdiObjectTraits {
 struct MemoryDcTraits {
   static HDC Invalid() { return nullptr; }
   static void Close(HDC h) { DeleteDC(h); }
-};
-struct KernelHandleTraits {
-  static HANDLE Invalid() { return nullptr; }
-  static void Close(HANDLE h) { CloseHandle(h); }
-};
-struct FileHandleTraits {
-  static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
-  static void Close(HANDLE h) { CloseHandle(h); }
 };
 struct IconTraits {
   static HICON Invalid() { return nullptr; }
@@ -61,8 +26,6 @@ using OwnedRegion = Owned<HRGN, GdiObjectTraits<HRGN>>;
 using OwnedFont = Owned<HFONT, GdiObjectTraits<HFONT>>;
 using OwnedBrush = Owned<HBRUSH, GdiObjectTraits<HBRUSH>>;
 using OwnedMemoryDc = Owned<HDC, MemoryDcTraits>;
-using OwnedKernelHandle = Owned<HANDLE, KernelHandleTraits>;
-using OwnedFile = Owned<HANDLE, FileHandleTraits>;
 using OwnedIcon = Owned<HICON, IconTraits>;
 
 // A window DC, released on destruction.

@@ -12,9 +12,22 @@
 #include <vector>
 
 #include "frame/byte_cursor.h"
+#include "frame/property_values.h"
 #include "ui/widget_values.h"
 
 constexpr uint32_t kPicBoxRecordVersion = 2;
+
+// Own property numbers (8 and up; the descriptor counts them from 0).
+enum PicBoxProperty : int {
+  kPicBoxBorderStyle = kFirstOwnProperty,
+  kPicBoxBackColor,
+  kPicBoxPicture,
+  kPicBoxDisplayMode,
+  kPicBoxPlayAnimation,
+  kPicBoxDataSource,
+  kPicBoxDataColumn,
+  kPicBoxPropertyEnd,  // one past the last
+};
 constexpr int32_t kMaxDisplayMode = 2;  // 0 natural, 1 stretched, 2 fitted
 
 struct PicBoxRecord {

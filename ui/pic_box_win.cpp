@@ -21,11 +21,7 @@ const char kPicBoxClass[] = "SkinPicBox";
 // How often the animation thread looks whether it must stop.
 constexpr DWORD kStopCheckMs = 10;
 
-enum PicBoxProperty : int {
-  kPpBorderStyle, kPpBackColor, kPpPicture, kPpDisplayMode, kPpPlayAnimation, kPpDataSource, kPpDataColumn,
-  kPpCount
-};
-const UnitPropertyDecl kPicBoxProperties[kPpCount] = {
+const UnitPropertyDecl kPicBoxProperties[kPicBoxPropertyEnd - kFirstOwnProperty] = {
     {"BorderStyle", kTagInt},  {"BackColor", kTagInt},  {"Picture", kTagByteArray}, {"DisplayMode", kTagInt},
     {"PlayAnimation", kTagBool}, {"DataSource", kTagText}, {"DataColumn", kTagText},
 };
@@ -154,40 +150,42 @@ void LoadPicture(PicBoxUnit& unit, const uint8_t* data, size_t size) {
 }
 
 int64_t ReadProperty(HWND hwnd, int index) {
+  const int number = index + kFirstOwnProperty;
   PicBoxUnit* unit = UnitOf<PicBoxUnit>(hwnd);
   if (!unit) return 0;
   const PicBoxRecord& r = unit->record;
-  switch (index) {
-    case kPpBorderStyle: return r.borderStyle;
-    case kPpBackColor: return static_cast<int32_t>(r.backColor);
-    case kPpPicture: {
+  switch (number) {
+    case kPicBoxBorderStyle: return r.borderStyle;
+    case kPicBoxBackColor: return static_cast<int32_t>(r.backColor);
+    case kPicBoxPicture: {
       const std::vector<uint8_t>& blob = unit->picture.Blob();
       return static_cast<int64_t>(
           reinterpret_cast<uintptr_t>(NewByteArray(blob.data(), static_cast<uint32_t>(blob.size()))));
     }
-    case kPpDisplayMode: return r.displayMode;
-    case kPpPlayAnimation: return r.playAnimation;
-    case kPpDataSource: return static_cast<int64_t>(reinterpret_cast<uintptr_t>(NewText(r.dataSource.c_str())));
-    case kPpDataColumn: return static_cast<int64_t>(reinterpret_cast<uintptr_t>(NewText(r.dataColumn.c_str())));
+    case kPicBoxDisplayMode: return r.displayMode;
+    case kPicBoxPlayAnimation: return r.playAnimation;
+    case kPicBoxDataSource: return static_cast<int64_t>(reinterpret_cast<uintptr_t>(NewText(r.dataSource.c_str())));
+    case kPicBoxDataColumn: return static_cast<int64_t>(reinterpret_cast<uintptr_t>(NewText(r.dataColumn.c_str())));
   }
   return 0;
 }
 
 int WriteProperty(HWND hwnd, int index, const ArgValue& value) {
+  const int number = index + kFirstOwnProperty;
   PicBoxUnit* unit = UnitOf<PicBoxUnit>(hwnd);
   if (!unit) return 0;
   PicBoxRecord& r = unit->record;
-  switch (index) {
-    case kPpBorderStyle:
+  switch (number) {
+    case kPicBoxBorderStyle:
       r.borderStyle = ClampToRange(value.i32, 0, kMaxWidgetBorderStyle);
       ApplyBorderStyle(hwnd, r.borderStyle);
       break;
-    case kPpBackColor:
+    case kPicBoxBackColor:
       r.backColor = value.u32;
       MakeBrush(*unit);
       InvalidateRect(hwnd, nullptr, FALSE);
       break;
-    case kPpPicture: {
+    case kPicBoxPicture: {
       const uint8_t* data = nullptr;
       uint32_t len = 0;
       if (!ViewByteArray(value.ptr, &data, &len)) len = 0;
@@ -195,7 +193,7 @@ int WriteProperty(HWND hwnd, int index, const ArgValue& value) {
       InvalidateRect(hwnd, nullptr, FALSE);
       break;
     }
-    case kPpDisplayMode: {
+    case kPicBoxDisplayMode: {
       int32_t mode = ClampToRange(value.i32, 0, kMaxDisplayMode);
       if (mode == r.displayMode) break;
       {
@@ -206,7 +204,7 @@ int WriteProperty(HWND hwnd, int index, const ArgValue& value) {
       UpdateWindow(hwnd);
       break;
     }
-    case kPpPlayAnimation:
+    case kPicBoxPlayAnimation:
       r.playAnimation = value.i32 != 0 ? 1 : 0;
       if (r.playAnimation) {
         StartAnimation(*unit);
@@ -215,10 +213,10 @@ int WriteProperty(HWND hwnd, int index, const ArgValue& value) {
         InvalidateRect(hwnd, nullptr, FALSE);
       }
       break;
-    case kPpDataSource:
+    case kPicBoxDataSource:
       r.dataSource = value.text;
       break;
-    case kPpDataColumn:
+    case kPicBoxDataColumn:
       r.dataColumn = value.text;
       break;
   }
@@ -285,6 +283,6 @@ void* CreatePicBox(const UnitCreateParams& p) {
 }  // namespace
 
 const UnitTypeDescriptor gPicBoxUnitType = {
-    "PicBox", kUnitTypeRaisesEvents, kPpCount, kPicBoxProperties,
+    "PicBox", kUnitTypeRaisesEvents, kPicBoxPropertyEnd - kFirstOwnProperty, kPicBoxProperties,
     CreatePicBox, GetPropertyOnWindowThread<ReadProperty>, SetPropertyOnWindowThread<WriteProperty>,
 };

@@ -12,9 +12,22 @@
 #include <vector>
 
 #include "frame/byte_cursor.h"
+#include "frame/property_values.h"
 #include "ui/widget_values.h"
 
 constexpr uint32_t kPicBtnRecordVersion = 1;
+
+// Own property numbers (8 and up; the descriptor counts them from 0).
+enum PicBtnProperty : int {
+  kPicBtnButtonKind = kFirstOwnProperty,
+  kPicBtnChecked,
+  kPicBtnNormalPicture,
+  kPicBtnHoverPicture,
+  kPicBtnPressedPicture,
+  kPicBtnDisabledPicture,
+  kPicBtnTransparentColor,
+  kPicBtnPropertyEnd,  // one past the last
+};
 
 enum PicBtnKind : int32_t { kPushButton = 0, kToggleButton = 1 };
 

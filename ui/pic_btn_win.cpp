@@ -24,11 +24,7 @@ constexpr int32_t kClickedEvent = 0;
 // Icons and cursors are shown on white.
 constexpr uint32_t kIconBackground = 0x00FFFFFF;
 
-enum PicBtnProperty : int {
-  kBtButtonKind, kBtChecked, kBtNormalPicture, kBtHoverPicture, kBtPressedPicture, kBtDisabledPicture,
-  kBtTransparentColor, kBtCount
-};
-const UnitPropertyDecl kPicBtnProperties[kBtCount] = {
+const UnitPropertyDecl kPicBtnProperties[kPicBtnPropertyEnd - kFirstOwnProperty] = {
     {"ButtonKind", kTagInt},         {"Checked", kTagBool},         {"NormalPicture", kTagByteArray},
     {"HoverPicture", kTagByteArray}, {"PressedPicture", kTagByteArray}, {"DisabledPicture", kTagByteArray},
     {"TransparentColor", kTagInt},
@@ -150,44 +146,46 @@ void LoadSlot(PicBtnUnit& unit, int slot, const uint8_t* data, size_t size) {
 }
 
 int64_t ReadProperty(HWND hwnd, int index) {
+  const int number = index + kFirstOwnProperty;
   const PicBtnUnit* unit = UnitOf<PicBtnUnit>(hwnd);
   if (!unit) return 0;
-  switch (index) {
-    case kBtButtonKind: return unit->buttonKind;
-    case kBtChecked: return unit->logic.Checked() ? 1 : 0;
-    case kBtNormalPicture:
-    case kBtHoverPicture:
-    case kBtPressedPicture:
-    case kBtDisabledPicture: {
-      const std::vector<uint8_t>& blob = unit->pictures[index - kBtNormalPicture].Blob();
+  switch (number) {
+    case kPicBtnButtonKind: return unit->buttonKind;
+    case kPicBtnChecked: return unit->logic.Checked() ? 1 : 0;
+    case kPicBtnNormalPicture:
+    case kPicBtnHoverPicture:
+    case kPicBtnPressedPicture:
+    case kPicBtnDisabledPicture: {
+      const std::vector<uint8_t>& blob = unit->pictures[number - kPicBtnNormalPicture].Blob();
       return static_cast<int64_t>(
           reinterpret_cast<uintptr_t>(NewByteArray(blob.data(), static_cast<uint32_t>(blob.size()))));
     }
-    case kBtTransparentColor: return static_cast<int32_t>(unit->transparentColor);
+    case kPicBtnTransparentColor: return static_cast<int32_t>(unit->transparentColor);
   }
   return 0;
 }
 
 int WriteProperty(HWND hwnd, int index, const ArgValue& value) {
+  const int number = index + kFirstOwnProperty;
   PicBtnUnit* unit = UnitOf<PicBtnUnit>(hwnd);
   if (!unit) return 0;
-  switch (index) {
-    case kBtButtonKind:
+  switch (number) {
+    case kPicBtnButtonKind:
       unit->buttonKind = ClampButtonKind(value.i32);
       unit->logic.SetKind(unit->buttonKind == kToggleButton);
       return 0;
-    case kBtChecked:
+    case kPicBtnChecked:
       unit->storedChecked = value.i32 != 0 ? 1 : 0;
       if (unit->logic.SetChecked(unit->storedChecked != 0)) RefreshNow(*unit);
       return 0;
-    case kBtTransparentColor:
+    case kPicBtnTransparentColor:
       if (value.u32 == unit->transparentColor) return 0;
       unit->transparentColor = value.u32;
       RefreshNow(*unit);
       return 0;
   }
-  if (index < kBtNormalPicture || index > kBtDisabledPicture) return 0;
-  const int slot = index - kBtNormalPicture;
+  if (number < kPicBtnNormalPicture || number > kPicBtnDisabledPicture) return 0;
+  const int slot = number - kPicBtnNormalPicture;
   const uint8_t* data = nullptr;
   uint32_t len = 0;
   if (!ViewByteArray(value.ptr, &data, &len)) len = 0;
@@ -305,6 +303,6 @@ void* CreatePicBtn(const UnitCreateParams& p) {
 }  // namespace
 
 const UnitTypeDescriptor gPicBtnUnitType = {
-    "PicBtn", kUnitTypeRaisesEvents, kBtCount, kPicBtnProperties,
+    "PicBtn", kUnitTypeRaisesEvents, kPicBtnPropertyEnd - kFirstOwnProperty, kPicBtnProperties,
     CreatePicBtn, GetPropertyOnWindowThread<ReadProperty>, SetPropertyOnWindowThread<WriteProperty>,
 };

@@ -11,9 +11,21 @@
 #include <vector>
 
 #include "frame/byte_cursor.h"
+#include "frame/property_values.h"
 #include "ui/widget_values.h"
 
 constexpr uint32_t kProcessBarRecordVersion = 1;
+
+// Own property numbers (8 and up; the descriptor counts them from 0).
+enum ProcessBarProperty : int {
+  kBarBorderStyle = kFirstOwnProperty,
+  kBarVertical,
+  kBarSmooth,
+  kBarMinimum,
+  kBarMaximum,
+  kBarPosition,
+  kBarPropertyEnd,  // one past the last
+};
 // Minimum, Maximum and Position are kept within 0..32767, what the progress
 // control's 16-bit range message carries.
 constexpr int32_t kMaxBarValue = 32767;

@@ -17,8 +17,7 @@ const char kProgressClass[] = "msctls_progress32";
 // Window property holding the unit of a progress control that we made.
 const char kPropBarUnit[] = "SkinProcessBarUnit";
 
-enum BarProperty : int { kBpBorderStyle, kBpVertical, kBpSmooth, kBpMinimum, kBpMaximum, kBpPosition, kBpCount };
-const UnitPropertyDecl kBarProperties[kBpCount] = {
+const UnitPropertyDecl kBarProperties[kBarPropertyEnd - kFirstOwnProperty] = {
     {"BorderStyle", kTagInt}, {"Vertical", kTagBool}, {"Smooth", kTagBool},
     {"Minimum", kTagInt},     {"Maximum", kTagInt},   {"Position", kTagInt},
 };
@@ -103,16 +102,17 @@ void* CreateBar(const UnitCreateParams& p) {
 }
 
 int64_t GetBarProperty(void* live, int index) {
+  const int number = index + kFirstOwnProperty;
   const BarUnit* unit = BarOf(static_cast<HWND>(live));
   if (!unit) return 0;
   const ProcessBarRecord& r = unit->record;
-  switch (index) {
-    case kBpBorderStyle: return r.borderStyle;
-    case kBpVertical: return r.vertical;
-    case kBpSmooth: return r.smooth;
-    case kBpMinimum: return r.minimum;
-    case kBpMaximum: return r.maximum;
-    case kBpPosition: return r.position;
+  switch (number) {
+    case kBarBorderStyle: return r.borderStyle;
+    case kBarVertical: return r.vertical;
+    case kBarSmooth: return r.smooth;
+    case kBarMinimum: return r.minimum;
+    case kBarMaximum: return r.maximum;
+    case kBarPosition: return r.position;
   }
   return 0;
 }
@@ -120,31 +120,32 @@ int64_t GetBarProperty(void* live, int index) {
 // The control's own messages do the work, and SendMessage carries them to
 // the window's thread, so a write from a worker thread needs nothing more.
 int SetBarProperty(void* live, int index, const ArgValue& value) {
+  const int number = index + kFirstOwnProperty;
   HWND hwnd = static_cast<HWND>(live);
   BarUnit* unit = BarOf(hwnd);
   if (!unit) return 0;
   ProcessBarRecord& r = unit->record;
-  switch (index) {
-    case kBpBorderStyle:
+  switch (number) {
+    case kBarBorderStyle:
       r.borderStyle = ClampToRange(value.i32, 0, kMaxWidgetBorderStyle);
       ApplyBorderStyle(hwnd, r.borderStyle);
       return 0;
-    case kBpVertical:
-    case kBpSmooth: {
+    case kBarVertical:
+    case kBarSmooth: {
       // The control takes these styles only when it is made: ask the frame
       // to make it again.
-      int32_t& field = index == kBpVertical ? r.vertical : r.smooth;
+      int32_t& field = number == kBarVertical ? r.vertical : r.smooth;
       int32_t flag = FlagValue(value.i32);
       if (flag == field) return 0;
       field = flag;
       return 1;
     }
-    case kBpMinimum:
-    case kBpMaximum:
-      (index == kBpMinimum ? r.minimum : r.maximum) = ClampBarValue(value.i32);
+    case kBarMinimum:
+    case kBarMaximum:
+      (number == kBarMinimum ? r.minimum : r.maximum) = ClampBarValue(value.i32);
       SendRange(hwnd, r);
       return 0;
-    case kBpPosition:
+    case kBarPosition:
       r.position = ClampBarValue(value.i32);
       SendPosition(hwnd, r);
       return 0;
@@ -155,5 +156,5 @@ int SetBarProperty(void* live, int index, const ArgValue& value) {
 }  // namespace
 
 const UnitTypeDescriptor gProcessBarUnitType = {
-    "ProcessBar", kUnitTypeRaisesEvents, kBpCount, kBarProperties, CreateBar, GetBarProperty, SetBarProperty,
+    "ProcessBar", kUnitTypeRaisesEvents, kBarPropertyEnd - kFirstOwnProperty, kBarProperties, CreateBar, GetBarProperty, SetBarProperty,
 };

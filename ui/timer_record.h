@@ -8,8 +8,15 @@
 #include <vector>
 
 #include "frame/byte_cursor.h"
+#include "frame/property_values.h"
 
 constexpr uint32_t kTimerRecordVersion = 1;
+
+// Own property numbers (8 and up; the descriptor counts them from 0).
+enum TimerProperty : int {
+  kTimerInterval = kFirstOwnProperty,
+  kTimerPropertyEnd,  // one past the last
+};
 
 // A negative interval is stored as 0 (stopped).
 inline int32_t ClampInterval(int32_t ms) { return ms < 0 ? 0 : ms; }

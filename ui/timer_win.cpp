@@ -13,8 +13,7 @@ const char kTimerClass[] = "SkinTimer";
 constexpr UINT_PTR kTimerId = 1000;
 constexpr int32_t kTickEvent = 0;
 
-enum TimerProperty : int { kTpInterval, kTpCount };
-const UnitPropertyDecl kTimerProperties[kTpCount] = {{"Interval", kTagInt}};
+const UnitPropertyDecl kTimerProperties[kTimerPropertyEnd - kFirstOwnProperty] = {{"Interval", kTagInt}};
 
 struct TimerUnit {
   uint32_t windowId = 0;
@@ -85,21 +84,23 @@ void* CreateTimer(const UnitCreateParams& p) {
 }
 
 int64_t GetTimerProperty(void* live, int index) {
+  const int number = index + kFirstOwnProperty;
   const TimerUnit* unit = UnitOf<TimerUnit>(static_cast<HWND>(live));
-  return unit && index == kTpInterval ? unit->interval : 0;
+  return unit && number == kTimerInterval ? unit->interval : 0;
 }
 
 // An Interval write runs on the window's own thread: a system timer belongs
 // to the thread of its window.
 int WriteInterval(HWND hwnd, int index, const ArgValue& value) {
+  const int number = index + kFirstOwnProperty;
   TimerUnit* unit = UnitOf<TimerUnit>(hwnd);
-  if (unit && index == kTpInterval) ChangeInterval(hwnd, *unit, value.i32);
+  if (unit && number == kTimerInterval) ChangeInterval(hwnd, *unit, value.i32);
   return 0;
 }
 
 }  // namespace
 
 const UnitTypeDescriptor gTimerUnitType = {
-    "Timer", kUnitTypeHidden | kUnitTypeRaisesEvents, kTpCount, kTimerProperties,
+    "Timer", kUnitTypeHidden | kUnitTypeRaisesEvents, kTimerPropertyEnd - kFirstOwnProperty, kTimerProperties,
     CreateTimer, GetTimerProperty, SetPropertyOnWindowThread<WriteInterval>,
 };

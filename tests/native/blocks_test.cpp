@@ -98,6 +98,20 @@ TEST_F(BlocksTest, OverflowingSizesAreTheAllocationError) {
   EXPECT_THROW(NewTextArray(UINT32_MAX / 2), FatalError);
 }
 
+TEST_F(BlocksTest, NegativeProgramCountsAreTheAllocationErrorOnEveryBuild) {
+  for (auto call : {+[] { AllocateProgramBlock(-16); }, +[] { ReallocateProgramBlock(nullptr, -16); }}) {
+    try {
+      call();
+      ADD_FAILURE() << "a negative count gave a block";
+    } catch (const FatalError& e) {
+      EXPECT_STREQ(e.what(), "分配 -16 字节内存失败!");
+    }
+  }
+  void* block = AllocateProgramBlock(0);
+  EXPECT_NE(block, nullptr);
+  FreeBlock(block);
+}
+
 TEST_F(BlocksTest, TextArraysOwnTheirElements) {
   void* array = NewTextArray(3);
   char* const* elements = nullptr;

@@ -24,26 +24,34 @@ TEST(PropertyClamps, PositionAndSize) {
 TEST(OwnPropertyValues, WritesTakeTheDeclaredType) {
   static const char kEmpty[] = "";
   static const uint32_t kEmptyBytes[2] = {1, 0};
-  ArgValue text = OwnPropertyArgument(kTagText, 0, 0, kEmpty, kEmptyBytes);
+  ArgValue text = OwnPropertyArgument(kTagText, 0, kEmpty, kEmptyBytes);
   EXPECT_EQ(text.tag, kTagText);
   EXPECT_EQ(text.text, kEmpty);
-  ArgValue bytes = OwnPropertyArgument(kTagByteArray, 0, 0, kEmpty, kEmptyBytes);
+  ArgValue bytes = OwnPropertyArgument(kTagByteArray, 0, kEmpty, kEmptyBytes);
   EXPECT_EQ(bytes.ptr, static_cast<const void*>(kEmptyBytes));
+  // Addresses keep every bit a pointer has: a block above 4 GB arrives whole.
+  if (sizeof(void*) == 8) {
+    const uint64_t high = 0x00007FF012345678u;
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(OwnPropertyArgument(kTagText, high, kEmpty, kEmptyBytes).text), high);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(OwnPropertyArgument(kTagByteArray, high, kEmpty, kEmptyBytes).ptr), high);
+  }
 
   const struct {
-    uint32_t type, low, high;
+    uint32_t type;
+    uint64_t value;
     int64_t expected;  // compared with the value's i64 after zero-filling
   } kCases[] = {
-      {kTagBool, 5, 0, 1},
-      {kTagBool, 0, 0, 0},
-      {kTagByte, 0x1FF, 0, 0xFF},
-      {kTagShort, 0xFFFF8000, 0, 0xFFFF8000},  // -32768 in the low word
-      {kTagInt, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF},  // only the low word
-      {kTagInt64, 0x89ABCDEF, 0x01234567, 0x0123456789ABCDEF},
-      {kTagDouble, 0, 0x3FF00000, 0x3FF0000000000000},
+      {kTagBool, 5, 1},
+      {kTagBool, 0, 0},
+      {kTagBool, 0x100000000, 0},  // only the low word counts
+      {kTagByte, 0x1FF, 0xFF},
+      {kTagShort, 0xFFFF8000, 0xFFFF8000},  // -32768 in the low word
+      {kTagInt, 0xFFFFFFFFFFFFFFFF, 0xFFFFFFFF},  // only the low word
+      {kTagInt64, 0x0123456789ABCDEF, 0x0123456789ABCDEF},
+      {kTagDouble, 0x3FF0000000000000, 0x3FF0000000000000},
   };
   for (const auto& c : kCases) {
-    ArgValue v = OwnPropertyArgument(c.type, c.low, c.high, kEmpty, kEmptyBytes);
+    ArgValue v = OwnPropertyArgument(c.type, c.value, kEmpty, kEmptyBytes);
     EXPECT_EQ(v.tag, c.type);
     EXPECT_EQ(v.i64, c.expected) << std::hex << c.type;
   }

@@ -1,5 +1,8 @@
-# Checks the shape of setup.exe: a PE32 GUI program that imports only DLLs
-# Windows loads from its KnownDLLs list, and carries an asInvoker manifest.
+# Checks the shape of setup.exe for its flavour (win32: PE32 i386, win64:
+# PE32+ x86-64): a GUI program that imports only DLLs Windows loads from its
+# KnownDLLs list, is relocatable with NX (and high-entropy ASLR in x64), and
+# carries an asInvoker manifest.
+#   cmake -DEXE=setup.exe -DOBJDUMP=objdump -DFLAVOUR=win32|win64 -P this
 # objdump's words are translated under a Chinese locale; read them in English.
 set(ENV{LC_ALL} C)
 set(ENV{LANGUAGE} C)
@@ -7,12 +10,29 @@ execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE dump ERROR_VARIABLE
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "objdump failed on ${EXE}")
 endif()
-if(NOT dump MATCHES "file format pei-i386" OR NOT dump MATCHES "Magic[ \t]+010b")
-  message(FATAL_ERROR "not a PE32 (i386) file: ${OBJDUMP} ${err}")
+if(FLAVOUR STREQUAL "win64")
+  set(format "pei-x86-64")
+  set(magic "020b")
+  set(shape "PE32+ (x86-64)")
+  set(characteristics DYNAMIC_BASE NX_COMPAT HIGH_ENTROPY_VA)
+else()
+  set(format "pei-i386")
+  set(magic "010b")
+  set(shape "PE32 (i386)")
+  set(characteristics DYNAMIC_BASE NX_COMPAT)
+endif()
+if(NOT dump MATCHES "file format ${format}" OR NOT dump MATCHES "Magic[ \t]+${magic}")
+  message(FATAL_ERROR "not a ${shape} file: ${OBJDUMP} ${err}")
 endif()
 if(NOT dump MATCHES "Subsystem[ \t]+00000002")
   message(FATAL_ERROR "not a GUI subsystem program")
 endif()
+string(REGEX MATCH "DllCharacteristics[^\n]*\n([ \t]+[A-Z_]+\n)*" flags "${dump}")
+foreach(flag ${characteristics})
+  if(NOT flags MATCHES "[ \t]${flag}\n")
+    message(FATAL_ERROR "${flag} is not set: ${flags}")
+  endif()
+endforeach()
 string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
 set(allowed kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll ole32.dll oleaut32.dll msvcrt.dll)
 foreach(line ${imports})
@@ -30,4 +50,4 @@ string(FIND "${bytes}" "${needle}" at)
 if(at EQUAL -1)
   message(FATAL_ERROR "no asInvoker manifest in setup.exe")
 endif()
-message(STATUS "setup.exe: PE32 GUI, imports: ${imports}")
+message(STATUS "setup.exe: ${shape} GUI, ${characteristics}, imports: ${imports}")

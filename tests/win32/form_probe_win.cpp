@@ -12,8 +12,10 @@
 #include <vector>
 
 #include "frame/blocks.h"
+#include "frame/core_commands.h"
 #include "frame/form_writer.h"
 #include "frame/property_values.h"
+#include "frame/text_commands.h"
 #include "frame/window_record.h"
 #include "tests/win32/form_probe.h"
 #include "tests/win32/probe_units.h"
@@ -200,9 +202,14 @@ const std::vector<uint8_t> gFormBlob = BuildForms();
 
 }  // namespace
 
+// Declared DLL commands of the address scenario.
+enum : int { kDllTextLength = 0, kDllCopyText = 1 };
+const char* const kDllLibraries[] = {"kernel32", "kernel32"};
+const char* const kDllCommands[] = {"lstrlenA", "lstrcpyA"};
+
 const ProgramDescriptor gProgramDescriptor = {
     3, kHandlers.data(), static_cast<int>(kHandlers.size()), nullptr, 0,
-    gFormBlob.data(), gFormBlob.size(), 2, kProbeLibraries, 0, nullptr, nullptr,
+    gFormBlob.data(), gFormBlob.size(), 2, kProbeLibraries, 2, kDllLibraries, kDllCommands,
 };
 
 namespace {
@@ -436,6 +443,59 @@ int RaiseFatal(uint32_t windowId, uint32_t unitId) {
   return 5;
 }
 
+// A text and a byte array placed at the top of the address space (above
+// 4 GB in a 64-bit process) travel through a command, a unit property and a
+// DLL command; every step logs whether the whole address arrived.
+int HighAddress() {
+  const size_t kSize = 1 << 16;
+  auto* page = static_cast<char*>(
+      VirtualAlloc(nullptr, kSize, MEM_RESERVE | MEM_COMMIT | MEM_TOP_DOWN, PAGE_READWRITE));
+  if (!page) return 3;
+  ProbeLog("above-4gb=%d", reinterpret_cast<uintptr_t>(page) > 0xFFFFFFFFu);
+  // The page holds constants, as the image's own do (a 64-bit image loads
+  // above 4 GB): byte arrays there are blocks the frame reads but never frees.
+  AddConstantRange(page, kSize);
+  static const char kText[] = "高处的文字";
+  char* text = page;
+  std::memcpy(text, kText, sizeof kText);
+  uint8_t* bytes = reinterpret_cast<uint8_t*>(page + 0x100);
+  const uint32_t header[2] = {1, 3};
+  std::memcpy(bytes, header, sizeof header);
+  std::memcpy(bytes + 8, "\x01\x02\x03", 3);
+
+  // The value model: commands read the text where it lies.
+  ArgValue one[1] = {MakeText(text)};
+  ArgValue length = gSystem.CallCoreCommand(CmdTextLength, 1, one);
+  ArgValue two[2] = {MakeText(text), MakeText(text)};
+  ArgValue joined = gSystem.CallCoreCommand(CmdConcatTexts, 2, two);
+  ProbeLog("value length=%d joined=%d", length.i32,
+           joined.text && std::string(joined.text) == std::string(kText) + kText);
+  gSystem.FreeBlock(joined.ptr);
+
+  // Unit properties: an own text, an own byte array and the common tag.
+  gSystem.LoadStartWindow(kMainWindow);
+  WritePointer(kMainWindow, kBoxA, kOwnText, text);
+  WritePointer(kMainWindow, kBoxA, kOwnData, bytes);
+  WritePointer(kMainWindow, kBoxA, kPropTag, text);
+  const uint8_t* data = nullptr;
+  uint32_t len = 0;
+  void* block = PropertyPointer<void>(gSystem.ReadUnitProperty(kMainWindow, kBoxA, kOwnData, -1));
+  bool bytesOk = ViewByteArray(block, &data, &len) && len == 3 && std::memcmp(data, "\x01\x02\x03", 3) == 0;
+  gSystem.FreeBlock(block);
+  ProbeLog("property text=%d data=%d tag=%d", ReadText(kMainWindow, kBoxA, kOwnText) == kText, bytesOk,
+           ReadText(kMainWindow, kBoxA, kPropTag) == kText);
+
+  // DLL commands: an address argument, and an address as the result.
+  char* copy = page + 0x200;
+  const DllArg lengthArgs[1] = {reinterpret_cast<DllArg>(text)};
+  const DllArg copyArgs[2] = {reinterpret_cast<DllArg>(copy), reinterpret_cast<DllArg>(text)};
+  auto dllLength = static_cast<int32_t>(gSystem.CallDllCommand(kDllTextLength, 1, lengthArgs));
+  uint64_t returned = gSystem.CallDllCommand(kDllCopyText, 2, copyArgs);
+  ProbeLog("dll length=%d result=%d copied=%d", dllLength, returned == reinterpret_cast<uintptr_t>(copy),
+           std::strcmp(copy, kText) == 0);
+  return 0;
+}
+
 int RunMode() {
   if (!strcmp(gMode, "load")) return Load();
   if (!strcmp(gMode, "destroy-on-create")) return DestroyOnCreate();
@@ -444,6 +504,7 @@ int RunMode() {
   if (!strcmp(gMode, "exit-stops-events")) return ExitStopsEvents();
   if (!strcmp(gMode, "close")) return Close();
   if (!strcmp(gMode, "show")) return Show();
+  if (!strcmp(gMode, "high-address")) return HighAddress();
   if (!strcmp(gMode, "missing-type")) gSystem.LoadStartWindow(kMissingType);
   if (!strcmp(gMode, "failing-create")) gSystem.LoadStartWindow(kFailingCreate);
   if (!strcmp(gMode, "raise-no-window")) return RaiseFatal(0x52019999, kBoxA);

@@ -78,7 +78,7 @@ int RunMode() {
   }
   if (!strcmp(gMode, "dll-missing")) gSystem.CallDllCommand(kMissingExport, 0, nullptr);
   if (!strcmp(gMode, "dll-cdecl")) {
-    uint32_t arg = static_cast<uint32_t>(-5);
+    DllArg arg = static_cast<uint32_t>(-5);
     gSystem.CallDllCommand(kCdeclFunction, 1, &arg);  // leaves the stack unbalanced
     return 4;
   }

@@ -110,6 +110,9 @@ TEST(FrameProcess, UnknownExportGivesTheDllErrorText) {
 }
 
 TEST(FrameProcess, UnbalancedStackAfterDllCallIsError6) {
+  // Only the i386 convention lets a callee unbalance the stack; in x64 the
+  // caller owns it and there is nothing to check.
+  if (sizeof(void*) != 4) GTEST_SKIP() << "i386 only: x64 calls cannot unbalance the stack";
   ProbeFolder probe("cdecl");
   auto p = probe.Start("dll-cdecl");
   EXPECT_EQ(AnswerErrorBoxOf(p),

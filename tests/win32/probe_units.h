@@ -26,19 +26,16 @@ inline int32_t ReadInt(uint32_t windowId, uint32_t unitId, int property) {
 }
 
 inline void WriteInt(uint32_t windowId, uint32_t unitId, int property, int32_t value) {
-  gSystem.WriteUnitProperty(windowId, unitId, property, -1, static_cast<uint32_t>(value),
-                            value < 0 ? 0xFFFFFFFFu : 0);
+  gSystem.WriteUnitProperty(windowId, unitId, property, -1, PropertyValue(value));
 }
 
 inline void WritePointer(uint32_t windowId, uint32_t unitId, int property, const void* p) {
-  gSystem.WriteUnitProperty(windowId, unitId, property, -1, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)),
-                            0);
+  gSystem.WriteUnitProperty(windowId, unitId, property, -1, PropertyValue(p));
 }
 
 // A text property; nullText for a null block. The block is freed.
 inline std::string ReadText(uint32_t windowId, uint32_t unitId, int property, const char* nullText = "") {
-  char* text = reinterpret_cast<char*>(
-      static_cast<uintptr_t>(gSystem.ReadUnitProperty(windowId, unitId, property, -1)));
+  char* text = PropertyPointer<char>(gSystem.ReadUnitProperty(windowId, unitId, property, -1));
   std::string s = text ? text : nullText;
   gSystem.FreeBlock(text);
   return s;

@@ -59,7 +59,9 @@ TEST_F(ShellCommandsTest, SpecialFoldersEndInASeparator) {
   EXPECT_EQ(Folder(10), std::string(system) + "\\");
   for (int selector = 1; selector <= 8; ++selector) {
     std::string f = Folder(selector);
-    if (f != "<null>") EXPECT_EQ(f.back(), '\\') << selector;
+    if (f != "<null>") {
+      EXPECT_EQ(f.back(), '\\') << selector;
+    }
   }
   EXPECT_EQ(Folder(0), "<null>");
   EXPECT_EQ(Folder(12), "<null>");

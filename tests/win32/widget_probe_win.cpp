@@ -54,17 +54,6 @@ constexpr COLORREF kRed = RGB(255, 0, 0), kGreen = RGB(0, 255, 0), kBlue = RGB(0
                    kYellow = RGB(255, 255, 0), kMagenta = RGB(255, 0, 255), kGrey = RGB(128, 128, 128),
                    kCyan = RGB(0, 255, 255), kPink = RGB(255, 128, 192);
 
-// Property numbers.
-enum : int {
-  kPbBorderStyle = 8, kPbBackColor, kPbPicture, kPbDisplayMode, kPbPlayAnimation,
-};
-enum : int { kBarBorderStyle = 8, kBarVertical, kBarSmooth, kBarMinimum, kBarMaximum, kBarPosition };
-enum : int { kTimerInterval = 8 };
-enum : int {
-  kBtButtonKind = 8, kBtChecked, kBtNormalPicture, kBtHoverPicture, kBtPressedPicture, kBtDisabledPicture,
-  kBtTransparentColor,
-};
-
 // ---- Pictures ----------------------------------------------------------------
 
 // A 24-bit bottom-up BMP file of width x height whose pixel (x, y) has the
@@ -371,18 +360,18 @@ int PicBoxes() {
   ProbeLog("smallfit client %d %d", client.right, client.bottom);
   LogPixels("smallfit", kSmallFitBox, {{client.right / 2, client.bottom / 2}, {2, 2}});
   LogPixels("bad", kBadBox, {{15, 15}});
-  ProbeLog("bad picture bytes %d", static_cast<int>(ReadBytes(kBadBox, kPbPicture).size()));
+  ProbeLog("bad picture bytes %d", static_cast<int>(ReadBytes(kBadBox, kPicBoxPicture).size()));
 
-  WriteInt(kFitBox, kPbDisplayMode, 0);
+  WriteInt(kFitBox, kPicBoxDisplayMode, 0);
   LogPixels("natural", kFitBox, {{5, 5}, {95, 95}});
-  WriteInt(kFitBox, kPbDisplayMode, 9);
-  ProbeLog("mode clamped %d", ReadInt(kFitBox, kPbDisplayMode));
-  WriteInt(kBadBox, kPbBackColor, static_cast<int32_t>(kYellow));
+  WriteInt(kFitBox, kPicBoxDisplayMode, 9);
+  ProbeLog("mode clamped %d", ReadInt(kFitBox, kPicBoxDisplayMode));
+  WriteInt(kBadBox, kPicBoxBackColor, static_cast<int32_t>(kYellow));
   LogPixels("backcolor", kBadBox, {{15, 15}});
-  WriteBytes(kBadBox, kPbPicture, Solid(10, 10, kBlue));
+  WriteBytes(kBadBox, kPicBoxPicture, Solid(10, 10, kBlue));
   LogPixels("newpicture", kBadBox, {{5, 5}, {20, 20}});
-  WriteInt(kBadBox, kPbBorderStyle, -4);
-  ProbeLog("border %d", ReadInt(kBadBox, kPbBorderStyle));
+  WriteInt(kBadBox, kPicBoxBorderStyle, -4);
+  ProbeLog("border %d", ReadInt(kBadBox, kPicBoxBorderStyle));
   WriteInt(kBadBox, kPropWidth, 0);
   ProbeLog("zero width %d", ReadInt(kBadBox, kPropWidth));
   return 0;
@@ -460,14 +449,14 @@ bool SeesBothFrames() {
 
 int Animation() {
   ProbeLog("anim plays both frames=%d", SeesBothFrames());
-  WriteInt(kAnimBox, kPbPlayAnimation, 0);
+  WriteInt(kAnimBox, kPicBoxPlayAnimation, 0);
   LogPixels("anim-stopped", kAnimBox, {{15, 15}});
   PumpFor(200);
   LogPixels("anim-still", kAnimBox, {{15, 15}});
-  WriteInt(kAnimBox, kPbPlayAnimation, 1);
+  WriteInt(kAnimBox, kPicBoxPlayAnimation, 1);
   ProbeLog("anim plays again=%d", SeesBothFrames());
   // A new picture while playing: the old animation stops first.
-  WriteBytes(kAnimBox, kPbPicture, MakeGif(6, 6, {kGreen, kYellow}, 2));
+  WriteBytes(kAnimBox, kPicBoxPicture, MakeGif(6, 6, {kGreen, kYellow}, 2));
   LogPixels("anim-new", kAnimBox, {{15, 15}});
   return 0;
 }
@@ -508,36 +497,36 @@ int Buttons() {
   LogButton("released-outside", kPushBtn);
 
   // Without its own pressed picture the button shows the normal one.
-  WriteBytes(kPushBtn, kBtPressedPicture, {});
+  WriteBytes(kPushBtn, kPicBtnPressedPicture, {});
   Mouse(kPushBtn, WM_MOUSEMOVE, 10, 10, false);
   Mouse(kPushBtn, WM_LBUTTONDOWN, 10, 10, true);
   LogButton("down-no-pressed-picture", kPushBtn);
   Mouse(kPushBtn, WM_LBUTTONUP, 10, 10, false);
-  ProbeLog("pressed picture bytes %d", static_cast<int>(ReadBytes(kPushBtn, kBtPressedPicture).size()));
+  ProbeLog("pressed picture bytes %d", static_cast<int>(ReadBytes(kPushBtn, kPicBtnPressedPicture).size()));
 
   // Disabled: the normal picture (no disabled one), no click.
   WriteInt(kPushBtn, kPropDisabled, 1);
   Mouse(kPushBtn, WM_LBUTTONDOWN, 10, 10, true);
   Mouse(kPushBtn, WM_LBUTTONUP, 10, 10, false);
   LogButton("disabled", kPushBtn);
-  WriteBytes(kPushBtn, kBtDisabledPicture, Solid(60, 30, kYellow));
+  WriteBytes(kPushBtn, kPicBtnDisabledPicture, Solid(60, 30, kYellow));
   LogButton("disabled-picture", kPushBtn);
   WriteInt(kPushBtn, kPropDisabled, 0);
   LogButton("enabled", kPushBtn);
 
   // Checked: ignored by a push button, applied to a toggle button.
-  WriteInt(kPushBtn, kBtChecked, 1);
-  ProbeLog("push checked %d", ReadInt(kPushBtn, kBtChecked));
-  WriteInt(kToggleBtn, kBtChecked, 1);
+  WriteInt(kPushBtn, kPicBtnChecked, 1);
+  ProbeLog("push checked %d", ReadInt(kPushBtn, kPicBtnChecked));
+  WriteInt(kToggleBtn, kPicBtnChecked, 1);
   LogButton("toggle-checked", kToggleBtn);
-  ProbeLog("toggle checked %d", ReadInt(kToggleBtn, kBtChecked));
+  ProbeLog("toggle checked %d", ReadInt(kToggleBtn, kPicBtnChecked));
   Mouse(kToggleBtn, WM_MOUSEMOVE, 10, 10, false);
   Mouse(kToggleBtn, WM_LBUTTONDOWN, 10, 10, true);
   Mouse(kToggleBtn, WM_LBUTTONUP, 10, 10, false);
   LogButton("toggle-clicked", kToggleBtn);
-  ProbeLog("toggle checked %d", ReadInt(kToggleBtn, kBtChecked));
-  WriteInt(kToggleBtn, kBtButtonKind, 5);
-  ProbeLog("toggle kind %d", ReadInt(kToggleBtn, kBtButtonKind));
+  ProbeLog("toggle checked %d", ReadInt(kToggleBtn, kPicBtnChecked));
+  WriteInt(kToggleBtn, kPicBtnButtonKind, 5);
+  ProbeLog("toggle kind %d", ReadInt(kToggleBtn, kPicBtnButtonKind));
   return 0;
 }
 
@@ -570,11 +559,11 @@ int Region() {
   Mouse(kKeyBtn, WM_LBUTTONDOWN, 30, 30, true);
   Mouse(kKeyBtn, WM_LBUTTONUP, 30, 30, false);
   LogRegion("clicked");
-  WriteInt(kKeyBtn, kBtTransparentColor, static_cast<int32_t>(kDefaultColor));
+  WriteInt(kKeyBtn, kPicBtnTransparentColor, static_cast<int32_t>(kDefaultColor));
   LogRegion("no-key");
   // An all-key picture leaves nothing of the window.
-  WriteInt(kKeyBtn, kBtTransparentColor, static_cast<int32_t>(kMagenta));
-  WriteBytes(kKeyBtn, kBtNormalPicture, Solid(60, 40, kMagenta));
+  WriteInt(kKeyBtn, kPicBtnTransparentColor, static_cast<int32_t>(kMagenta));
+  WriteBytes(kKeyBtn, kPicBtnNormalPicture, Solid(60, 40, kMagenta));
   LogRegion("all-key");
   return 0;
 }

@@ -251,4 +251,18 @@ TEST(WindowLoading, ShownWindowIdlesAndEndsTheLoopWhenClosed) {
   EXPECT_TRUE(Has(log, "loop-returned"));
 }
 
+// Addresses above 4 GB (a 64-bit process's heap and image live there with
+// high-entropy ASLR) pass through the value model, unit properties and DLL
+// commands whole. The 32-bit build runs the same path below 4 GB.
+TEST(WindowLoading, AddressesOfAnyHeightTravelWhole) {
+  ProbeRun run("high-address");
+  ASSERT_EQ(run.ExitCode(), 0u);
+  std::vector<std::string> log = run.Lines();
+  SCOPED_TRACE(Joined(log));
+  EXPECT_TRUE(Has(log, sizeof(void*) == 8 ? "above-4gb=1" : "above-4gb=0"));
+  EXPECT_TRUE(Has(log, "value length=10 joined=1"));
+  EXPECT_TRUE(Has(log, "property text=1 data=1 tag=1"));
+  EXPECT_TRUE(Has(log, "dll length=10 result=1 copied=1"));
+}
+
 }  // namespace
