@@ -2,10 +2,13 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "frame/blocks.h"
 #include "frame/handles_win.h"
 #include "frame/message_text.h"
 #include "frame/program_frame_win.h"
+#include "frame/wide_text_win.h"
 
 namespace {
 
@@ -27,7 +30,7 @@ void CmdShowMessageBox(ArgValue* result, int argCount, const ArgValue* args) {
   uint32_t flags = IsGiven(args, argCount, 1) ? args[1].u32 : 0;
   const char* caption = IsGiven(args, argCount, 2) ? TextArg(args, argCount, 2)
                                                    : kDefaultMessageCaption;
-  int pressed = MessageBoxA(nullptr, text, caption, MessageBoxStyle(flags));
+  int pressed = MessageBoxGbk(nullptr, text, caption, MessageBoxStyle(flags));
   result->i32 = MapMessageBoxButton(pressed);
   result->tag = kTagInt;
 }
@@ -41,18 +44,16 @@ void CmdRunProgram(ArgValue* result, int argCount, const ArgValue* args) {
   if (mode > 6) mode = 6;
   const char* folder = TextArg(args, argCount, 3);
 
-  STARTUPINFOA si = {};
+  STARTUPINFOW si = {};
   si.cb = sizeof si;
   si.dwFlags = STARTF_USESHOWWINDOW;
   si.wShowWindow = kShowByMode[mode - 1];
   PROCESS_INFORMATION pi = {};
-  // CreateProcessA may write into the command line, so hand it a copy.
-  const char* line = TextArg(args, argCount, 0);
-  char* commandLine = static_cast<char*>(AllocateBlock(lstrlenA(line) + 1));
-  lstrcpyA(commandLine, line);
-  BOOL created = CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr,
-                                folder[0] ? folder : nullptr, &si, &pi);
-  FreeBlock(commandLine);
+  // CreateProcessW may write into the command line: it gets its own copy.
+  std::wstring commandLine = WideFromGbk(TextArg(args, argCount, 0));
+  std::wstring wideFolder = WideFromGbk(folder);
+  BOOL created = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                folder[0] ? wideFolder.c_str() : nullptr, &si, &pi);
   if (!created) return;
   OwnedKernelHandle process(pi.hProcess), thread(pi.hThread);
   if (wait)
@@ -64,7 +65,7 @@ void CmdRunProgram(ArgValue* result, int argCount, const ArgValue* args) {
 
 void CmdRemoveFile(ArgValue* result, int argCount, const ArgValue* args) {
   result->tag = kTagBool;
-  result->i32 = DeleteFileA(TextArg(args, argCount, 0)) ? 1 : 0;
+  result->i32 = DeleteFileW(WideFromGbk(TextArg(args, argCount, 0)).c_str()) ? 1 : 0;
 }
 
 void CmdWriteBytesToFile(ArgValue* result, int argCount, const ArgValue* args) {
@@ -75,9 +76,11 @@ void CmdWriteBytesToFile(ArgValue* result, int argCount, const ArgValue* args) {
   // Windows refuses to truncate a read-only file; say so before opening,
   // since a file system that ignores the attribute (Wine run as root) would
   // otherwise replace it.
-  DWORD attributes = GetFileAttributesA(path);
+  std::wstring widePath = WideFromGbk(path);
+  DWORD attributes = GetFileAttributesW(widePath.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return;
-  OwnedFile file(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  OwnedFile file(
+      CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return;
   bool ok = true;
   for (int i = 1; i < argCount && ok; ++i) {

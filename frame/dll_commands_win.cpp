@@ -6,11 +6,12 @@
 
 #include "frame/dll_names.h"
 #include "frame/program_frame_win.h"
+#include "frame/wide_text_win.h"
 
 namespace {
 
 bool FileExists(const std::string& path) {
-  DWORD a = GetFileAttributesA(path.c_str());
+  DWORD a = GetFileAttributesW(WideFromGbk(path.c_str()).c_str());
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -89,15 +90,18 @@ FARPROC ResolveDllCommand(int index) {
   const char* command = d.dllCommandNames[index] ? d.dllCommandNames[index] : "";
   DllExportName exportName = ParseDllCommandName(command);
 
-  char systemFolder[MAX_PATH] = {};
-  GetSystemDirectoryA(systemFolder, MAX_PATH);
+  wchar_t wideSystemFolder[MAX_PATH] = {};
+  GetSystemDirectoryW(wideSystemFolder, MAX_PATH);
+  std::string folderText;
+  GbkPathFromWide(wideSystemFolder, &folderText);
+  const char* systemFolder = folderText.c_str();
   bool inSystemFolder = IsBareDllName(library) &&
                         FileExists(std::string(systemFolder) + "\\" + DllFileName(library));
   DllCandidates candidates =
       DllLibraryCandidates(library, f.programFolder, systemFolder, inSystemFolder);
 
   for (const std::string& file : candidates.files) {
-    HMODULE module = LoadLibraryA(file.c_str());
+    HMODULE module = LoadLibraryW(WideFromGbk(file.c_str()).c_str());
     if (!module) continue;
     FARPROC address = FindExport(module, exportName);
     if (!address && candidates.firstExporterWins) {

@@ -52,7 +52,7 @@ bool FormsPreTranslate(MSG* msg) {
     LiveForm* focusForm = nullptr;
     int focusIndex = -1;
     if (focus && focus != msg->hwnd && FindUnitAtOrAbove(focus, &focusForm, &focusIndex) && focusForm == form)
-      SendMessageA(focus, WM_CANCELMODE, 0, 0);
+      SendMessageW(focus, WM_CANCELMODE, 0, 0);
   }
 
   int32_t event = InputEventOfMessage(msg->message);

@@ -12,14 +12,15 @@
 #include "frame/blocks.h"
 #include "frame/forms_win.h"
 #include "frame/message_text.h"
+#include "frame/wide_text_win.h"
 
 namespace {
 
-const char kMessageWindowClass[] = "SetupFrameMessageWindow";
+const wchar_t kMessageWindowClass[] = L"SetupFrameMessageWindow";
 
 LRESULT CALLBACK MessageWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == kMsgExitRequest) FrameExitProgram(static_cast<int>(wParam));
-  return DefWindowProcA(hwnd, msg, wParam, lParam);
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 void* HeapAllocBlock(size_t n) { return HeapAlloc(Frame().heap, 0, n); }
@@ -55,13 +56,13 @@ void SplitProgramPath(const char* path, char* folder, char* fileName) {
 }
 
 void CreateMessageWindow(ProgramFrame& f) {
-  WNDCLASSA wc = {};
+  WNDCLASSW wc = {};
   wc.lpfnWndProc = MessageWindowProc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512) /* IDC_ARROW */);
   wc.lpszClassName = kMessageWindowClass;
-  RegisterClassA(&wc);
-  f.messageWindow = CreateWindowExA(WS_EX_TOOLWINDOW, kMessageWindowClass, "", 0, 0, 0, 0, 0,
+  RegisterClassW(&wc);
+  f.messageWindow = CreateWindowExW(WS_EX_TOOLWINDOW, kMessageWindowClass, L"", 0, 0, 0, 0, 0,
                                     nullptr, nullptr, wc.hInstance, nullptr);
 }
 
@@ -84,10 +85,15 @@ void FrameInitialise() {
 
   if (!f.oleInitialized && SUCCEEDED(OleInitialize(nullptr))) f.oleInitialized = true;
 
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  SplitProgramPath(path, f.programFolder, f.programFileName);
-  SetCurrentDirectoryA(f.programFolder);
+  // The program keeps its path as GBK text; a path with a character that GBK
+  // lacks is kept in its short form, which names the same file.
+  wchar_t widePath[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, widePath, MAX_PATH);
+  std::string path;
+  GbkPathFromWide(widePath, &path);
+  if (path.size() >= MAX_PATH) path.clear();
+  SplitProgramPath(path.c_str(), f.programFolder, f.programFileName);
+  SetCurrentDirectoryW(WideFromGbk(f.programFolder).c_str());
 
   CreateMessageWindow(f);
   f.mainThreadId = GetCurrentThreadId();
@@ -110,19 +116,18 @@ void FrameKeepModule(HMODULE module) {
 }
 
 HMODULE LoadSystemLibrary(const char* fileName) {
-  char path[MAX_PATH];
-  UINT n = GetSystemDirectoryA(path, MAX_PATH);
-  if (n == 0 || n + 1 + lstrlenA(fileName) >= MAX_PATH) return nullptr;
-  lstrcatA(path, "\\");
-  lstrcatA(path, fileName);
-  return LoadLibraryA(path);
+  wchar_t folder[MAX_PATH];
+  UINT n = GetSystemDirectoryW(folder, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return nullptr;
+  std::wstring path = std::wstring(folder) + L"\\" + WideFromGbk(fileName);
+  return LoadLibraryW(path.c_str());
 }
 
 bool EventsSuspended() { return Frame().eventSuspendCount > 0; }
 
 void ProcessPendingMessages() {
   MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
       // Leave the quit message for the loop that is waiting for it.
       PostQuitMessage(static_cast<int>(msg.wParam));
@@ -130,7 +135,7 @@ void ProcessPendingMessages() {
     }
     if (FormsPreTranslate(&msg)) continue;
     TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    DispatchMessageW(&msg);
   }
 }
 
@@ -158,7 +163,7 @@ void FrameFatal(int code, const char* message) {
     for (;;) Sleep(INFINITE);
   }
   std::string text = ComposeRuntimeErrorText(code, message);
-  MessageBoxA(nullptr, text.c_str(), "错误", MB_OK | MB_ICONERROR);
+  MessageBoxGbk(nullptr, text.c_str(), "错误", MB_OK | MB_ICONERROR);
   f.cleanupRoutine = nullptr;
   FrameExitProgram(-1);
 }
@@ -168,7 +173,7 @@ void FrameExitProgram(int code) {
   InterlockedIncrement(&f.eventSuspendCount);
   if (GetCurrentThreadId() != f.mainThreadId) {
     if (f.messageWindow && IsWindow(f.messageWindow))
-      SendMessageA(f.messageWindow, kMsgExitRequest, static_cast<WPARAM>(code), 0);
+      SendMessageW(f.messageWindow, kMsgExitRequest, static_cast<WPARAM>(code), 0);
     ExitProcess(static_cast<UINT>(code));
   }
   // The main thread shuts down once, even when a clean-up routine or a
@@ -210,13 +215,13 @@ void FrameRunMessageLoop() {
   for (;;) {
     // The queue is empty: idle calls until a handler stops asking for more.
     DWORD idleStart = GetTickCount();
-    while (!PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE) && FormsIdle(GetTickCount() - idleStart)) {
+    while (!PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE) && FormsIdle(GetTickCount() - idleStart)) {
     }
-    BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+    BOOL got = GetMessageW(&msg, nullptr, 0, 0);
     if (got == 0 || got == -1) break;
     if (FormsPreTranslate(&msg)) continue;
     TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    DispatchMessageW(&msg);
   }
   f.quitCode = static_cast<int>(msg.wParam);
 }

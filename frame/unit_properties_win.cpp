@@ -35,7 +35,7 @@ UnitAccess FindAccess(uint32_t windowId, uint32_t unitId) {
 RECT RectInParent(HWND hwnd) {
   RECT rect;
   GetWindowRect(hwnd, &rect);
-  if (GetWindowLongA(hwnd, GWL_STYLE) & WS_CHILD)
+  if (GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD)
     MapWindowPoints(nullptr, GetParent(hwnd), reinterpret_cast<POINT*>(&rect), 2);
   return rect;
 }
@@ -176,5 +176,5 @@ void FormsWriteProperty(uint32_t windowId, uint32_t unitId, int property, int me
   if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId())
     RecreateControl(*a.form, a.index);
   else
-    SendMessageA(window, kMsgRecreateControl, static_cast<WPARAM>(a.index), 0);
+    SendMessageW(window, kMsgRecreateControl, static_cast<WPARAM>(a.index), 0);
 }

@@ -37,7 +37,7 @@ bool UnitRefOfWindow(HWND hwnd, int* formIndex, int* unitIndex) {
 
 LRESULT CALLBACK UnitWatchProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   WNDPROC original = reinterpret_cast<WNDPROC>(GetPropA(hwnd, kPropOriginalProc));
-  if (!original) return DefWindowProcA(hwnd, msg, wParam, lParam);
+  if (!original) return DefWindowProcW(hwnd, msg, wParam, lParam);
   int formIndex = 0, unitIndex = 0;
   if (msg == WM_SETCURSOR && reinterpret_cast<HWND>(wParam) == hwnd && LOWORD(lParam) == HTCLIENT &&
       UnitRefOfWindow(hwnd, &formIndex, &unitIndex)) {
@@ -49,14 +49,14 @@ LRESULT CALLBACK UnitWatchProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
   }
   if (msg == WM_NCDESTROY) {
     bool known = UnitRefOfWindow(hwnd, &formIndex, &unitIndex);
-    SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+    SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
     RemovePropA(hwnd, kPropOriginalProc);
     RemovePropA(hwnd, kPropUnitRef);
-    LRESULT result = CallWindowProcA(original, hwnd, msg, wParam, lParam);
+    LRESULT result = CallWindowProcW(original, hwnd, msg, wParam, lParam);
     if (known) UnitWindowGone(Forms().forms[static_cast<size_t>(formIndex)], unitIndex);
     return result;
   }
-  return CallWindowProcA(original, hwnd, msg, wParam, lParam);
+  return CallWindowProcW(original, hwnd, msg, wParam, lParam);
 }
 
 int FormIndexOf(const LiveForm& form) {
@@ -129,7 +129,7 @@ void StackControls(LiveForm& form) {
 void SendToUnits(LiveForm& form, UINT msg) {
   for (size_t i = form.live.size(); i-- > 0;) {
     HWND hwnd = form.live[i].hwnd;
-    if (hwnd && IsWindow(hwnd)) SendMessageA(hwnd, msg, 0, 0);
+    if (hwnd && IsWindow(hwnd)) SendMessageW(hwnd, msg, 0, 0);
   }
 }
 
@@ -153,9 +153,9 @@ void WatchUnitWindow(HWND hwnd, int formIndex, int unitIndex) {
   SetPropA(hwnd, kPropUnitRef,
            reinterpret_cast<HANDLE>((static_cast<uintptr_t>(formIndex) << 16) |
                                     static_cast<uintptr_t>(unitIndex + 1)));
-  LONG_PTR original = GetWindowLongPtrA(hwnd, GWLP_WNDPROC);
+  LONG_PTR original = GetWindowLongPtrW(hwnd, GWLP_WNDPROC);
   SetPropA(hwnd, kPropOriginalProc, reinterpret_cast<HANDLE>(original));
-  SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&UnitWatchProc));
+  SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&UnitWatchProc));
 }
 
 bool FindUnitOfWindow(HWND hwnd, LiveForm** form, int* unitIndex) {
@@ -166,7 +166,7 @@ bool FindUnitOfWindow(HWND hwnd, LiveForm** form, int* unitIndex) {
 }
 
 bool FindUnitAtOrAbove(HWND hwnd, LiveForm** form, int* unitIndex) {
-  for (HWND h = hwnd; h; h = (GetWindowLongA(h, GWL_STYLE) & WS_CHILD) ? GetParent(h) : nullptr) {
+  for (HWND h = hwnd; h; h = (GetWindowLongW(h, GWL_STYLE) & WS_CHILD) ? GetParent(h) : nullptr) {
     if (FindUnitOfWindow(h, form, unitIndex)) return true;
   }
   return false;
@@ -251,7 +251,7 @@ void FormsLoadStartWindow(uint32_t windowId) {
   for (size_t i = 0; i < units.size(); ++i) form.live[i].cursor = BuildUnitCursor(units[i].cursorData);
 
   SendToUnits(form, kMsgUnitsCreated);
-  SendMessageA(window, kMsgWindowComplete, 0, 0);
+  SendMessageW(window, kMsgWindowComplete, 0, 0);
 
   for (size_t i = 1; i < units.size(); ++i)
     ShowWindow(form.live[i].hwnd, UnitShownAtLoad(units[i]) ? SW_SHOWNA : SW_HIDE);
@@ -325,8 +325,8 @@ bool RecreateControl(LiveForm& form, int unitIndex) {
   WatchUnitWindow(created, FormIndexOf(form), unitIndex);
   StackControls(form);
   DestroyWindow(old);
-  SendMessageA(created, kMsgUnitsCreated, 0, 0);
-  SendMessageA(created, kMsgLoadFinishing, 0, 0);
+  SendMessageW(created, kMsgUnitsCreated, 0, 0);
+  SendMessageW(created, kMsgLoadFinishing, 0, 0);
   ShowWindow(created, visible ? SW_SHOWNA : SW_HIDE);
   ResumeEvents();
   return true;

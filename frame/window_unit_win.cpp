@@ -6,6 +6,7 @@
 #include "frame/blocks.h"
 #include "frame/forms_win.h"
 #include "frame/input_events.h"
+#include "frame/wide_text_win.h"
 #include "frame/window_record.h"
 
 namespace {
@@ -99,19 +100,20 @@ HICON ProgramIcon() {
 
 LRESULT CALLBACK WindowUnitProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
-const char* RegisterWindowClass(const std::string& name) {
-  const char* className = name.empty() ? kDefaultClassName : name.c_str();
-  WNDCLASSA existing;
-  HINSTANCE instance = GetModuleHandleA(nullptr);
-  if (GetClassInfoA(instance, className, &existing)) return className;
-  WNDCLASSA wc = {};
+// The class name is GBK text like every text of the program.
+std::wstring RegisterWindowClass(const std::string& name) {
+  std::wstring className = WideFromGbk(name.empty() ? kDefaultClassName : name.c_str());
+  WNDCLASSW existing;
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  if (GetClassInfoW(instance, className.c_str(), &existing)) return className;
+  WNDCLASSW wc = {};
   wc.style = CS_DBLCLKS;
   wc.lpfnWndProc = WindowUnitProc;
   wc.hInstance = instance;
   wc.hIcon = ProgramIcon();
-  wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512) /* IDC_ARROW */);
-  wc.lpszClassName = className;
-  RegisterClassA(&wc);
+  wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512) /* IDC_ARROW */);
+  wc.lpszClassName = className.c_str();
+  RegisterClassW(&wc);
   return className;
 }
 
@@ -139,10 +141,10 @@ void ApplyMovable(const WindowUnit& unit) {
 void ApplyStyles(WindowUnit& unit) {
   WindowStyles s = StylesOf(unit.record);
   const DWORD kKept = WS_VISIBLE | WS_DISABLED | WS_MINIMIZE | WS_MAXIMIZE | WS_CLIPCHILDREN;
-  DWORD style = (static_cast<DWORD>(GetWindowLongA(unit.hwnd, GWL_STYLE)) & kKept) | s.style;
-  SetWindowLongA(unit.hwnd, GWL_STYLE, static_cast<LONG>(style));
-  SetWindowLongA(unit.hwnd, GWL_EXSTYLE, static_cast<LONG>(s.exStyle & ~WS_EX_TOPMOST));
-  SetWindowLongPtrA(unit.hwnd, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(OwnerOf(unit.record)));
+  DWORD style = (static_cast<DWORD>(GetWindowLongW(unit.hwnd, GWL_STYLE)) & kKept) | s.style;
+  SetWindowLongW(unit.hwnd, GWL_STYLE, static_cast<LONG>(style));
+  SetWindowLongW(unit.hwnd, GWL_EXSTYLE, static_cast<LONG>(s.exStyle & ~WS_EX_TOPMOST));
+  SetWindowLongPtrW(unit.hwnd, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(OwnerOf(unit.record)));
   SetWindowPos(unit.hwnd, unit.record.alwaysOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_FRAMECHANGED);
   ApplyMovable(unit);
@@ -213,7 +215,7 @@ LRESULT HandleMessage(WindowUnit& unit, UINT msg, WPARAM wParam, LPARAM lParam) 
       if ((wParam & 0xFFF0) == SC_MOVE && !unit.record.movable) return 0;
       break;
     case WM_NCHITTEST: {
-      LRESULT hit = DefWindowProcA(hwnd, msg, wParam, lParam);
+      LRESULT hit = DefWindowProcW(hwnd, msg, wParam, lParam);
       return hit == HTCLIENT && unit.record.dragAnywhere ? HTCAPTION : hit;
     }
     case kMsgTrayIcon: {
@@ -230,25 +232,25 @@ LRESULT HandleMessage(WindowUnit& unit, UINT msg, WPARAM wParam, LPARAM lParam) 
       return 0;
     }
   }
-  return DefWindowProcA(hwnd, msg, wParam, lParam);
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 LRESULT CALLBACK WindowUnitProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   WindowUnit* unit = nullptr;
   if (msg == WM_NCCREATE) {
-    unit = static_cast<WindowUnit*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+    unit = static_cast<WindowUnit*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
     unit->hwnd = hwnd;
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(unit));
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(unit));
     SetPropA(hwnd, kPropWindowUnit, unit);
   } else {
-    unit = reinterpret_cast<WindowUnit*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    unit = reinterpret_cast<WindowUnit*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   }
-  if (!unit) return DefWindowProcA(hwnd, msg, wParam, lParam);
+  if (!unit) return DefWindowProcW(hwnd, msg, wParam, lParam);
   if (msg == WM_NCDESTROY) {
     RemovePropA(hwnd, kPropWindowUnit);
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     delete unit;
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
   }
   return HandleMessage(*unit, msg, wParam, lParam);
 }
@@ -267,16 +269,17 @@ void* CreateWindowUnit(const UnitCreateParams& p) {
     x = (GetSystemMetrics(SM_CXSCREEN) - p.width) / 2;
     y = (GetSystemMetrics(SM_CYSCREEN) - p.height) / 2;
   }
-  const char* className = RegisterWindowClass(r.className);
+  std::wstring className = RegisterWindowClass(r.className);
   HWND owner = p.parent ? static_cast<HWND>(p.parent) : OwnerOf(r);
-  HWND hwnd = CreateWindowExA(s.exStyle, className, r.title.c_str(), s.style | p.extraStyles, x, y,
-                              p.width, p.height, owner, nullptr, GetModuleHandleA(nullptr), unit);
+  HWND hwnd = CreateWindowExW(s.exStyle, className.c_str(), WideFromGbk(r.title.c_str()).c_str(),
+                              s.style | p.extraStyles, x, y, p.width, p.height, owner, nullptr,
+                              GetModuleHandleW(nullptr), unit);
   if (!hwnd) {
     // Without WM_NCCREATE the unit was never attached; otherwise WM_NCDESTROY freed it.
     if (!unit->hwnd) delete unit;
     return nullptr;
   }
-  SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+  SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
   if (!r.movable) ApplyMovable(*unit);
   return hwnd;
 }
@@ -323,10 +326,7 @@ int64_t GetWindowUnitProperty(void* live, int index) {
   if (!unit) return 0;
   WindowRecord& r = unit->record;
   if (index == kWpTitle) {
-    int length = GetWindowTextLengthA(unit->hwnd);
-    std::string title(static_cast<size_t>(length) + 1, '\0');
-    title.resize(static_cast<size_t>(GetWindowTextA(unit->hwnd, &title[0], length + 1)));
-    return TextValue(title);
+    return TextValue(WindowTextGbk(unit->hwnd));
   }
   if (index == kWpHelpFile) return TextValue(r.helpFile);
   if (index == kWpClassName) return TextValue(r.className);
@@ -344,7 +344,7 @@ int SetWindowUnitProperty(void* live, int index, const ArgValue& value) {
   switch (index) {
     case kWpTitle:
       r.title = value.text;
-      SetWindowTextA(unit->hwnd, value.text);
+      SetWindowTextGbk(unit->hwnd, value.text);
       return 0;
     case kWpHelpFile:
       r.helpFile = value.text;

@@ -8,6 +8,7 @@
 
 #include "frame/blocks.h"
 #include "frame/core_commands.h"
+#include "frame/wide_text_win.h"
 #include "installer/install_rules.h"
 #include "installer/install_settings.h"
 #include "installer/installer_window.h"
@@ -28,19 +29,25 @@ std::string BrowseForFolder(uintptr_t owner, const char* title) {
   CallDll(kDllShGetFolderLocation, {owner, 0, 0, 0, Address(&desktop)});
   if (!title) title = "请选择文件夹路径";
 
-  std::string displayName(kNameBuffer, ' ');
-  BROWSEINFOA info = {};
+  std::wstring displayName(kNameBuffer, L' ');
+  std::wstring wideTitle = WideFromGbk(title);
+  BROWSEINFOW info = {};
   info.hwndOwner = reinterpret_cast<HWND>(owner);
   info.pidlRoot = desktop;
   info.pszDisplayName = &displayName[0];
-  info.lpszTitle = title;
+  info.lpszTitle = wideTitle.c_str();
   info.ulFlags = kBrowseFlags;
   auto item = static_cast<DllArg>(CallDll(kDllShBrowseForFolder, {Address(&info)}));
 
-  bool hasPath = false;
-  std::string path(kNameBuffer, ' ');
-  if (item) hasPath = static_cast<int32_t>(CallDll(kDllShGetPathFromIdList, {item, Address(&path[0])})) != 0;
-  std::string result = ChosenFolder(displayName.c_str(), item != 0, hasPath, path.c_str());
+  std::wstring path(kNameBuffer, L'\0');
+  bool hasPath = item && static_cast<int32_t>(CallDll(kDllShGetPathFromIdList, {item, Address(&path[0])})) != 0;
+  // The folder is kept as GBK text: one whose name holds a character GBK
+  // lacks is kept in its short form, which names the same folder, and is not
+  // refused for the "?" its displayed name would show in GBK.
+  std::string pathText, displayText;
+  if (hasPath) hasPath = GbkPathFromWide(path.c_str(), &pathText);
+  if (!GbkFromWide(displayName.c_str(), &displayText) && hasPath) displayText = pathText;
+  std::string result = ChosenFolder(displayText.c_str(), item != 0, hasPath, pathText.c_str());
 
   CallDll(kDllCoTaskMemFree, {item});
   // The desktop's item list is ours too; the browser has no use for it now.

@@ -17,6 +17,7 @@
 #include "frame/blocks.h"
 #include "frame/core_commands.h"
 #include "frame/message_text.h"
+#include "frame/wide_text_win.h"
 #include "installer/install_rules.h"
 #include "installer/install_settings.h"
 #include "installer/installer_window.h"
@@ -61,7 +62,9 @@ int ShowBox(const char* text, uint32_t flags, const char* caption) {
   return CallCore(CmdShowMessageBox, {Text(text), MakeInt(static_cast<int32_t>(flags))}).i32;
 }
 
-bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool FileExists(const std::string& path) {
+  return GetFileAttributesW(WideFromGbk(path.c_str()).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 // Writes the archive to path; a file left behind by a failed write counts as
 // written, so that the end removes it.

@@ -30,8 +30,8 @@ const char* const kDllLibraries[kDllCommandCount] = {
     "kernel32.dll", "ole32.dll", "ole32.dll", "shell32", "shell32", "shell32", "ole32",
 };
 const char* const kDllCommands[kDllCommandCount] = {
-    "GetDiskFreeSpaceExA",  "CoInitialize",         "CoUninitialize", "SHGetFolderLocation",
-    "SHBrowseForFolderA",   "SHGetPathFromIDListA", "CoTaskMemFree",
+    "GetDiskFreeSpaceExW",  "CoInitialize",         "CoUninitialize", "SHGetFolderLocation",
+    "SHBrowseForFolderW",   "SHGetPathFromIDListW", "CoTaskMemFree",
 };
 
 // In the order of ui/installer_routines.txt: the form stores index * 4.

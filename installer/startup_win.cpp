@@ -6,6 +6,7 @@
 #include <string>
 
 #include "frame/blocks.h"
+#include "frame/wide_text_win.h"
 #include "frame/text_commands.h"
 #include "installer/brand_table.h"
 #include "installer/install_rules.h"
@@ -13,7 +14,8 @@
 #include "installer/installer_window.h"
 
 int32_t QueryDiskSpace(const char* drive, int64_t* used, int64_t* free, int64_t* total) {
-  int32_t ok = static_cast<int32_t>(CallDll(kDllGetDiskFreeSpaceEx, {Address(drive), Address(used),
+  std::wstring wideDrive = WideFromGbk(drive);
+  int32_t ok = static_cast<int32_t>(CallDll(kDllGetDiskFreeSpaceEx, {Address(wideDrive.c_str()), Address(used),
                                                                      Address(total), Address(free)}));
   DiskSpaceMiB mib = ToWholeMiB(*used, *total, *free);
   *used = mib.used;

@@ -5,6 +5,7 @@
 #include <new>
 #include <utility>
 
+#include "frame/wide_text_win.h"
 #include "payload/entry_rules.h"
 #include "unzip.h"
 
@@ -118,9 +119,17 @@ constexpr size_t kMaxExtraField = 0xFFFF;
 }  // namespace
 
 std::unique_ptr<ArchiveReader> ArchiveReader::Open(const char* path, uint32_t* code) {
+  if (!path) {
+    if (code) *code = kReaderOpenFailed;
+    return nullptr;
+  }
+  return Open(WideFromGbk(path).c_str(), code);
+}
+
+std::unique_ptr<ArchiveReader> ArchiveReader::Open(const wchar_t* path, uint32_t* code) {
   if (code) *code = kReaderOpenFailed;
   if (!path) return nullptr;
-  OwnedFile file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  OwnedFile file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return nullptr;
 
@@ -140,7 +149,9 @@ std::unique_ptr<ArchiveReader> ArchiveReader::Open(const char* path, uint32_t* c
   io.zclose_file = ArchiveReaderIo::CloseHandleStream;
   io.zerror_file = ArchiveReaderIo::TestHandleStream;
   io.opaque = &reader->stream_;
-  reader->zip_ = unzOpen2(path, &io);
+  // The file is open already; the library's name goes to our open function,
+  // which ignores it.
+  reader->zip_ = unzOpen2("", &io);
   // Without a directory the library has normally closed the handle already;
   // close it here when it has not.
   if (!reader->zip_) ArchiveReaderIo::CloseHandleStream(nullptr, &reader->stream_);
@@ -242,6 +253,7 @@ uint32_t ArchiveReader::EntryInfo(int32_t index, ZipEntryInfo* out) {
 
   record.index = index;
   record.nameLength = static_cast<uint32_t>(central.size_filename);
+  record.utf8Name = (central.flag & kZipFlagUtf8Name) != 0;
   record.attributes = DeriveAttributes(static_cast<uint32_t>(central.external_fa));
   EntryTimes times = DeriveEntryTimes(static_cast<uint16_t>(central.dosDate >> 16),
                                       static_cast<uint16_t>(central.dosDate & 0xFFFF), extra_,
@@ -259,6 +271,11 @@ uint32_t ArchiveReader::EntryInfo(int32_t index, ZipEntryInfo* out) {
 }
 
 uint32_t ArchiveReader::ExtractToFile(int32_t index, const char* path) {
+  if (!path) return kReaderBadArgument;
+  return ExtractToFile(index, WideFromGbk(path).c_str());
+}
+
+uint32_t ArchiveReader::ExtractToFile(int32_t index, const wchar_t* path) {
   if (!zip_ || !path) return kReaderBadArgument;
   unzFile zip = AsUnz(zip_);
   unzCloseCurrentFile(zip);
@@ -269,7 +286,7 @@ uint32_t ArchiveReader::ExtractToFile(int32_t index, const char* path) {
   // A saved record may have been returned without moving the library.
   if (!PositionOn(index)) return kReaderBadLocalHeader;
 
-  OwnedFile target(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, info.attributes, nullptr));
+  OwnedFile target(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, info.attributes, nullptr));
   if (!target) return kReaderOpenFailed;
 
   bool error = unzOpenCurrentFile(zip) != UNZ_OK;

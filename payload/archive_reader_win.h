@@ -28,10 +28,12 @@ constexpr size_t kEntryNameBufferSize = 260;
 // One entry as the reader describes it.
 struct ZipEntryInfo {
   int32_t index;  // from 0, in central-directory order
-  // The stored name (GBK, "/" separators), NUL-terminated. A stored name of
+  // The stored name ("/" separators), NUL-terminated: GBK, or UTF-8 when
+  // utf8Name is set (general-purpose flag bit 11). A stored name of
   // kEntryNameBufferSize bytes or more is cut to 259 bytes; nameLength tells.
   char name[kEntryNameBufferSize];
   uint32_t nameLength;  // the stored name's full length in bytes
+  bool utf8Name;
   uint32_t attributes;  // Windows file attributes derived from the external attributes
   // FILETIMEs from the central DOS date and time (taken as UTC), each replaced
   // by the time a "UT" block of the local extra field carries. A time that
@@ -46,12 +48,14 @@ struct ZipEntryInfo {
 
 class ArchiveReader {
  public:
-  // open: opens the archive with CreateFileA (GENERIC_READ, FILE_SHARE_READ,
+  // open: opens the archive with CreateFileW (GENERIC_READ, FILE_SHARE_READ,
   // OPEN_EXISTING) and reads its central directory. Returns null and sets
   // *code (when given) to kReaderOpenFailed when the file cannot be opened.
   // When the file opens but holds no readable directory, a reader is still
   // returned, HasDirectory() is false and every EntryInfo call fails with
   // kReaderBadArgument. The caller owns the reader; destroying it closes it.
+  static std::unique_ptr<ArchiveReader> Open(const wchar_t* path, uint32_t* code = nullptr);
+  // The same for a GBK path.
   static std::unique_ptr<ArchiveReader> Open(const char* path, uint32_t* code = nullptr);
 
   ~ArchiveReader();
@@ -77,7 +81,7 @@ class ArchiveReader {
   // same index without touching the file.
   uint32_t EntryInfo(int32_t index, ZipEntryInfo* out);
 
-  // extractToFile: writes entry `index` to `path` (CreateFileA, GENERIC_WRITE,
+  // extractToFile: writes entry `index` to `path` (CreateFileW, GENERIC_WRITE,
   // no sharing, CREATE_ALWAYS, the entry's attributes). Creates no folders.
   //   kReaderOk              written; its times set when the target is a disk file
   //   kReaderOpenFailed      the target could not be created; nothing written
@@ -85,6 +89,8 @@ class ArchiveReader {
   //                          the entry's size, or a CRC-32 mismatch; the partly
   //                          written file stays on disk
   //   and every error code of EntryInfo for the index.
+  uint32_t ExtractToFile(int32_t index, const wchar_t* path);
+  // The same for a GBK path.
   uint32_t ExtractToFile(int32_t index, const char* path);
 
   // close: closes any open entry data and the archive with its file handle.

@@ -15,10 +15,22 @@ bool IsLeadByte(char c) {
   return b >= kLeadByteFirst && b <= kLeadByteLast;
 }
 
+bool IsTrailByte(char c) {
+  const uint8_t b = static_cast<uint8_t>(c);
+  return b >= 0x40 && b <= 0xFE && b != 0x7F;
+}
+
 // Bytes taken by the character starting at text[i] inside text[0, length).
-// A lead byte with nothing after it stands alone.
+// A lead byte without a trail byte after it stands alone.
 size_t CharSize(const char* text, size_t i, size_t length) {
-  return (IsLeadByte(text[i]) && i + 1 < length) ? 2 : 1;
+  return (IsLeadByte(text[i]) && i + 1 < length && IsTrailByte(text[i + 1])) ? 2 : 1;
+}
+
+// The characters of a name in its encoding; a UTF-8 name has been checked
+// to be well-formed first.
+size_t NameCharSize(const char* text, size_t i, size_t length, EntryNameEncoding encoding) {
+  if (encoding == EntryNameEncoding::kUtf8) return Utf8CharSize(text + i, length - i);
+  return CharSize(text, i, length);
 }
 
 bool IsSeparator(char c) { return c == '/' || c == '\\'; }
@@ -189,7 +201,38 @@ EntryTimes DeriveEntryTimes(uint16_t dosDate, uint16_t dosTime, const uint8_t* l
   return times;
 }
 
-EntryNameVerdict CheckEntryName(const char* name, size_t length) {
+size_t Utf8CharSize(const char* text, size_t length) {
+  if (length == 0) return 0;
+  const auto* b = reinterpret_cast<const uint8_t*>(text);
+  if (b[0] < 0x80) return 1;
+  size_t size;
+  uint32_t value, minimum;
+  if (b[0] >= 0xC2 && b[0] <= 0xDF) {
+    size = 2, value = b[0] & 0x1F, minimum = 0x80;
+  } else if (b[0] >= 0xE0 && b[0] <= 0xEF) {
+    size = 3, value = b[0] & 0x0F, minimum = 0x800;
+  } else if (b[0] >= 0xF0 && b[0] <= 0xF4) {
+    size = 4, value = b[0] & 0x07, minimum = 0x10000;
+  } else {
+    return 0;  // a continuation byte, an overlong lead (C0, C1) or F5..FF
+  }
+  if (length < size) return 0;
+  for (size_t i = 1; i < size; ++i) {
+    if ((b[i] & 0xC0) != 0x80) return 0;
+    value = (value << 6) | (b[i] & 0x3F);
+  }
+  if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
+  return size;
+}
+
+EntryNameVerdict CheckEntryName(const char* name, size_t length, EntryNameEncoding encoding) {
+  if (encoding == EntryNameEncoding::kUtf8) {
+    for (size_t i = 0; i < length;) {
+      const size_t size = Utf8CharSize(name + i, length - i);
+      if (size == 0) return EntryNameVerdict::kBadEncoding;
+      i += size;
+    }
+  }
   if (length == 0) return EntryNameVerdict::kEmpty;
   if (length > kMaxEntryNameLength) return EntryNameVerdict::kTooLong;
   if (IsSeparator(name[0])) return EntryNameVerdict::kLeadingSeparator;
@@ -214,7 +257,7 @@ EntryNameVerdict CheckEntryName(const char* name, size_t length) {
       componentStart = ++i;
       continue;
     }
-    const size_t size = CharSize(name, i, length);
+    const size_t size = NameCharSize(name, i, length, encoding);
     if (size == 1) {
       colon = colon || name[i] == ':';
       invalid = invalid || IsInvalidNameByte(name[i]);
@@ -240,6 +283,7 @@ const char* EntryNameVerdictText(EntryNameVerdict verdict) {
     case EntryNameVerdict::kInvalidCharacter:
       return "the name holds a control character or one of < > \" | ? *";
     case EntryNameVerdict::kReservedDeviceName: return "the name holds a device name";
+    case EntryNameVerdict::kBadEncoding: return "the name is flagged as UTF-8 but is not well-formed UTF-8";
   }
   return "unknown verdict";
 }

@@ -4,10 +4,11 @@
 // them and the progress percentage of an extraction.
 //
 // Portable: no Windows header. Texts are GBK byte strings (code page 936). A
-// byte from 0x81 to 0xFE followed by another byte forms one two-byte
-// character (the lead bytes Windows reports for code page 936), so a second
-// byte of 0x5C or 0x2F is never taken for "\" or "/". Nothing here allocates;
-// callers own every buffer.
+// byte from 0x81 to 0xFE followed by a trail byte (0x40 to 0xFE but 0x7F)
+// forms one two-byte character, as code page 936 decodes it, so a second
+// byte of 0x5C is never taken for "\"; a lead byte followed by anything else
+// stands alone, so the byte after it counts as the character it is. Nothing
+// here allocates; callers own every buffer.
 #pragma once
 
 #include <cstddef>
@@ -102,12 +103,28 @@ enum class EntryNameVerdict {
   kInvalidCharacter,    // a control byte (NUL included) or one of < > " | ? *
   kReservedDeviceName,  // a component naming a device: CON, PRN, AUX, NUL,
                         // COM1-COM9, LPT1-LPT9, with or without an extension
+  kBadEncoding,         // a name flagged as UTF-8 that is not well-formed
+                        // UTF-8 (overlong forms, surrogates and stray bytes
+                        // included)
 };
 
-// Checks the `length` bytes of an entry name (GBK, "/" or "\" separators,
-// recognised only at character starts). The first problem found is returned,
-// in the order of the enumeration.
-EntryNameVerdict CheckEntryName(const char* name, size_t length);
+// How an entry's name is encoded: GBK, unless the entry's general-purpose
+// flag bit 11 marks it as UTF-8.
+enum class EntryNameEncoding { kGbk, kUtf8 };
+constexpr uint32_t kZipFlagUtf8Name = 0x0800;
+
+// Checks the `length` bytes of an entry name ("/" or "\" separators,
+// recognised only at character starts of its encoding). The first problem
+// found is returned, in the order of the enumeration, after kBadEncoding,
+// which is checked first. The rules see the same characters that Windows
+// will be given, so no name passes them by being read another way.
+EntryNameVerdict CheckEntryName(const char* name, size_t length,
+                                EntryNameEncoding encoding = EntryNameEncoding::kGbk);
+
+// Bytes of the well-formed UTF-8 character at text[0, length), or 0 when
+// the bytes there are not one (an overlong form, a surrogate, a value past
+// U+10FFFF, a stray or missing continuation byte).
+size_t Utf8CharSize(const char* text, size_t length);
 
 // A short English description of a verdict, for the host tools' messages.
 // Static text; never null.

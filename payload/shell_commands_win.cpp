@@ -8,13 +8,14 @@
 #include <string>
 
 #include "frame/handles_win.h"
+#include "frame/wide_text_win.h"
 #include "payload/shell_rules.h"
 
 namespace {
 
 FrameServiceFn gShellFrameService = nullptr;
 
-constexpr int kPathBuffer = 260;
+constexpr size_t kPathBuffer = 260;
 
 // A text block of the frame's heap holding path, or null.
 char* NewFrameText(const char* path, size_t length) {
@@ -35,7 +36,7 @@ int CsidlOfSelector(int selector) {
 // The shell link class and the two interfaces used, defined here rather than
 // taken from the system's GUID library, which would link every GUID it holds.
 const GUID kClsidShellLink = {0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-const GUID kIidShellLinkA = {0x000214EE, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const GUID kIidShellLinkW = {0x000214F9, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 const GUID kIidPersistFile = {0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 }  // namespace
@@ -50,56 +51,52 @@ void GetSpecialFolder(ArgValue* result, int argCount, const ArgValue* args) {
   *result = MakeText(nullptr);
   if (!IsGiven(args, argCount, 0)) return;
   int selector = args[0].i32;
-  // One spare byte for the "\" that may be appended.
-  char path[kPathBuffer + 1] = {};
+  wchar_t path[MAX_PATH + 1] = {};
   bool ok;
-  if (selector >= 1 && selector <= 8) {
-    ok = SHGetSpecialFolderPathA(nullptr, path, CsidlOfSelector(selector), FALSE) != FALSE;
-  } else if (selector == 9) {
-    UINT n = GetWindowsDirectoryA(path, kPathBuffer);
-    ok = n > 0 && n < kPathBuffer;
-  } else if (selector == 10) {
-    UINT n = GetSystemDirectoryA(path, kPathBuffer);
-    ok = n > 0 && n < kPathBuffer;
-  } else if (selector == 11) {
-    DWORD n = GetTempPathA(kPathBuffer, path);
-    ok = n > 0 && n < kPathBuffer;
+  if (selector >= kFolderDocuments && selector <= kFolderAppData) {
+    ok = SHGetSpecialFolderPathW(nullptr, path, CsidlOfSelector(selector), FALSE) != FALSE;
+  } else if (selector == kFolderWindows) {
+    UINT n = GetWindowsDirectoryW(path, MAX_PATH);
+    ok = n > 0 && n < MAX_PATH;
+  } else if (selector == kFolderSystem) {
+    UINT n = GetSystemDirectoryW(path, MAX_PATH);
+    ok = n > 0 && n < MAX_PATH;
+  } else if (selector == kFolderTemp) {
+    DWORD n = GetTempPathW(MAX_PATH, path);
+    ok = n > 0 && n < MAX_PATH;
   } else {
     return;
   }
-  if (!ok) return;
-  size_t length = std::strlen(path);
-  if (length > 0 && path[length - 1] != '\\') {
-    if (length + 1 >= kPathBuffer) return;  // no room for the separator and the NUL
-    path[length++] = '\\';
-    path[length] = '\0';
-  }
-  if (length == 0) return;
-  *result = MakeText(NewFrameText(path, length));
+  if (!ok || !path[0]) return;
+  std::wstring folder = path;
+  if (folder.back() != L'\\') folder += L'\\';
+  // The program keeps the folder as GBK text: a folder whose name holds a
+  // character GBK lacks is given in its short form, which names it as well.
+  std::string text;
+  if (!GbkPathFromWide(folder, &text) || text.size() + 1 > kPathBuffer) return;
+  *result = MakeText(NewFrameText(text.c_str(), text.size()));
 }
 
 void CreateShortcut(ArgValue* result, int argCount, const ArgValue* args) {
   *result = MakeInt(0);
   if (!IsGiven(args, argCount, 0) || !IsGiven(args, argCount, 1) || !args[0].text || !args[1].text) return;
 
-  ComPtr<IShellLinkA> link;
-  if (FAILED(CoCreateInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER, kIidShellLinkA, link.Out())))
+  ComPtr<IShellLinkW> link;
+  if (FAILED(CoCreateInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER, kIidShellLinkW, link.Out())))
     return;
   ComPtr<IPersistFile> file;
   if (FAILED(link->QueryInterface(kIidPersistFile, file.Out()))) return;
 
-  link->SetPath(args[1].text);
+  link->SetPath(WideFromGbk(args[1].text).c_str());
   link->SetShowCmd(SW_SHOW);
-  if (IsGiven(args, argCount, 2) && args[2].text) link->SetDescription(args[2].text);
+  if (IsGiven(args, argCount, 2) && args[2].text) link->SetDescription(WideFromGbk(args[2].text).c_str());
   if (argCount == 5) {
-    if (IsGiven(args, argCount, 3) && args[3].text) link->SetArguments(args[3].text);
-    if (IsGiven(args, argCount, 4) && args[4].text) link->SetWorkingDirectory(args[4].text);
+    if (IsGiven(args, argCount, 3) && args[3].text) link->SetArguments(WideFromGbk(args[3].text).c_str());
+    if (IsGiven(args, argCount, 4) && args[4].text)
+      link->SetWorkingDirectory(WideFromGbk(args[4].text).c_str());
   }
 
   std::string name = LinkFileName(args[0].text);
   if (name.empty()) return;
-  // The name fits 260 bytes, so it has at most 260 characters with its NUL.
-  wchar_t wide[kPathBuffer];
-  if (MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, wide, kPathBuffer) <= 0) return;
-  if (SUCCEEDED(file->Save(wide, TRUE))) *result = MakeInt(1);
+  if (SUCCEEDED(file->Save(WideFromGbk(name.c_str()).c_str(), TRUE))) *result = MakeInt(1);
 }

@@ -3,16 +3,14 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
 
 #include "frame/handles_win.h"
+#include "frame/wide_text_win.h"
 #include "payload/archive_reader_win.h"
 #include "payload/entry_rules.h"
 
 namespace {
-
-// Room for a folder and an entry name of up to MAX_PATH bytes each. Longer
-// paths fail at the file system call, as Windows' ANSI calls do.
-constexpr size_t kPathBufferSize = 2 * MAX_PATH + 2;
 
 // Signature of a local file header, "PK" 03 04.
 constexpr uint32_t kLocalHeaderSignature = 0x04034B50;
@@ -33,7 +31,7 @@ struct ExtractionContext {
   }
 };
 
-bool PathExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 uint32_t ReadLe32(const uint8_t* p) {
   return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
@@ -43,8 +41,8 @@ uint32_t ReadLe32(const uint8_t* p) {
 // begin with a local file header whose name length (bytes 26-27) is at least
 // 1. An archive with no entries, or anything that is not a ZIP file starting
 // with an entry, fails here.
-bool PassesAcceptanceTest(const char* archivePath) {
-  OwnedFile file(CreateFileA(archivePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+bool PassesAcceptanceTest(const std::wstring& archivePath) {
+  OwnedFile file(CreateFileW(archivePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   uint8_t block[kAcceptanceBlockSize];
@@ -54,29 +52,65 @@ bool PassesAcceptanceTest(const char* archivePath) {
   return ReadLe32(block) == kLocalHeaderSignature && nameLength >= 1;
 }
 
+EntryNameEncoding EncodingOf(const ZipEntryInfo& info) {
+  return info.utf8Name ? EntryNameEncoding::kUtf8 : EntryNameEncoding::kGbk;
+}
+
 bool IsEntryNameSafe(const ZipEntryInfo& info) {
   return info.nameLength <= kMaxEntryNameLength &&
-         CheckEntryName(info.name, info.nameLength) == EntryNameVerdict::kSafe;
+         CheckEntryName(info.name, info.nameLength, EncodingOf(info)) == EntryNameVerdict::kSafe;
+}
+
+// The entry's path under folder, in UTF-16: the folder, "\" unless it ends
+// in one, then the name (decoded as its flag says) with "/" turned into
+// "\". False when a UTF-8 name does not decode.
+bool EntryTargetPath(const std::wstring& folder, const ZipEntryInfo& info, std::wstring* path) {
+  std::wstring name;
+  if (info.utf8Name) {
+    if (!WideFromUtf8(info.name, info.nameLength, &name)) return false;
+  } else {
+    name = WideFromGbk(info.name, info.nameLength);
+  }
+  for (wchar_t& c : name) {
+    if (c == L'/') c = L'\\';
+  }
+  *path = folder;
+  if (path->empty() || path->back() != L'\\') *path += L'\\';
+  *path += name;
+  return true;
+}
+
+// Creates path and every missing folder above it, from the root down.
+bool CreateWideFolderWithParents(const std::wstring& path) {
+  std::wstring folder = path;
+  if (folder.empty()) return false;
+  if (folder.back() != L'\\') folder += L'\\';
+  // A UNC path's server and share are no folders to make: start past them.
+  size_t from = 0;
+  if (folder.compare(0, 2, L"\\\\") == 0) {
+    from = folder.find(L'\\', 2);
+    if (from != std::wstring::npos) from = folder.find(L'\\', from + 1);
+    if (from == std::wstring::npos) return false;
+  }
+  for (size_t end = folder.find(L'\\', from); end != std::wstring::npos; end = folder.find(L'\\', end + 1)) {
+    if (end == 0 || folder[end - 1] == L':') continue;  // the root of a drive
+    std::wstring prefix = folder.substr(0, end);
+    if (!PathExists(prefix) && !CreateDirectoryW(prefix.c_str(), nullptr)) return false;
+  }
+  return true;
 }
 
 }  // namespace
 
 bool CreateFolderWithParents(const char* path) {
-  char folder[kPathBufferSize];
-  if (!path || !BuildFolderPath(path, folder, sizeof folder)) return false;
-  for (size_t n = NextFolderPrefix(folder, 0); n != 0; n = NextFolderPrefix(folder, n)) {
-    char kept = folder[n];
-    folder[n] = '\0';
-    bool ok = PathExists(folder) || CreateDirectoryA(folder, nullptr);
-    folder[n] = kept;
-    if (!ok) return false;
-  }
-  return true;
+  return path && CreateWideFolderWithParents(WideFromGbk(path));
 }
 
 int ExtractArchive(const char* archivePath, const char* folder, ExtractProgressFn progress,
                    void* context) {
   if (!archivePath || !folder) return kExtractMissing;
+  const std::wstring wideArchive = WideFromGbk(archivePath);
+  const std::wstring wideFolder = WideFromGbk(folder);
 
   ExtractionContext extraction;
   extraction.progress = progress;
@@ -92,24 +126,24 @@ int ExtractArchive(const char* archivePath, const char* folder, ExtractProgressF
     return result;
   };
 
-  if (!PathExists(archivePath)) return fail(kExtractMissing);
-  if (!PathExists(folder) && !CreateFolderWithParents(folder)) return fail(kExtractFailed);
-  if (!PassesAcceptanceTest(archivePath)) return fail(kExtractFailed);
+  if (!PathExists(wideArchive)) return fail(kExtractMissing);
+  if (!PathExists(wideFolder) && !CreateWideFolderWithParents(wideFolder)) return fail(kExtractFailed);
+  if (!PassesAcceptanceTest(wideArchive)) return fail(kExtractFailed);
 
-  reader = ArchiveReader::Open(archivePath);
+  reader = ArchiveReader::Open(wideArchive.c_str());
   if (!reader || !reader->HasDirectory()) return fail(kExtractFailed);
 
   // Count pass: every entry up to the first unreadable one, each name checked
   // before anything is written.
   ZipEntryInfo info;
   int32_t count = 0;
+  std::wstring path;
   while (reader->EntryInfo(count, &info) == kReaderOk) {
-    if (!IsEntryNameSafe(info)) return fail(kExtractFailed);
+    if (!IsEntryNameSafe(info) || !EntryTargetPath(wideFolder, info, &path)) return fail(kExtractFailed);
     ++count;
   }
   extraction.entryCount = count;
 
-  char path[kPathBufferSize];
   for (int32_t i = 0;; ++i) {
     if (i >= extraction.entryCount || reader->EntryInfo(i, &info) != kReaderOk) {
       extraction.currentIndex = extraction.entryCount;
@@ -117,20 +151,20 @@ int ExtractArchive(const char* archivePath, const char* folder, ExtractProgressF
       reader->Close();
       return kExtractSucceeded;
     }
-    if (!BuildEntryPath(folder, info.name, path, sizeof path)) return fail(kExtractFailed);
+    if (!EntryTargetPath(wideFolder, info, &path)) return fail(kExtractFailed);
     if (info.attributes & kFileAttributeDirectory) {
-      if (!PathExists(path) && !CreateFolderWithParents(path)) return fail(kExtractFailed);
+      if (!PathExists(path) && !CreateWideFolderWithParents(path)) return fail(kExtractFailed);
     } else {
       // A read-only file from an earlier run refuses CREATE_ALWAYS: it is
       // made writable and tried once more. The entry's own READONLY (every
       // MS-DOS-made entry has it) is cleared again afterwards.
-      uint32_t code = reader->ExtractToFile(i, path);
+      uint32_t code = reader->ExtractToFile(i, path.c_str());
       if (code == kReaderOpenFailed) {
-        SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-        code = reader->ExtractToFile(i, path);
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        code = reader->ExtractToFile(i, path.c_str());
       }
       if (code != kReaderOk) return fail(kExtractFailed);
-      SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+      SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     }
     extraction.currentIndex = i;
     extraction.ReportProgress();

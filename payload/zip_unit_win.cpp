@@ -15,7 +15,7 @@ intptr_t CallFrame(int code, intptr_t a1, intptr_t a2, intptr_t a3) {
   return service ? service(code, a1, a2, a3) : 0;
 }
 
-const char kZipUnitClass[] = "ZipUnitWindow";
+const wchar_t kZipUnitWideClass[] = L"ZipUnitWindow";
 
 // What a ZIP unit window holds.
 struct ZipUnit {
@@ -33,14 +33,14 @@ LRESULT CALLBACK ZipUnitWindowProc(HWND window, UINT message, WPARAM wParam, LPA
   switch (message) {
     case WM_NCCREATE: {
       auto* creation =
-          static_cast<ZipUnitCreation*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-      SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creation->unit));
+          static_cast<ZipUnitCreation*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+      SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creation->unit));
       creation->unit = nullptr;
       break;
     }
     case WM_NCDESTROY: {
-      auto* unit = reinterpret_cast<ZipUnit*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-      SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+      auto* unit = reinterpret_cast<ZipUnit*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+      SetWindowLongPtrW(window, GWLP_USERDATA, 0);
       if (unit) {
         CallFrame(kFsUnitDestroyed, unit->windowId, unit->unitId, 0);
         delete unit;
@@ -50,19 +50,19 @@ LRESULT CALLBACK ZipUnitWindowProc(HWND window, UINT message, WPARAM wParam, LPA
     default:
       break;
   }
-  return DefWindowProcA(window, message, wParam, lParam);
+  return DefWindowProcW(window, message, wParam, lParam);
 }
 
 bool RegisterZipUnitClass(HINSTANCE instance) {
-  WNDCLASSA existing;
-  if (GetClassInfoA(instance, kZipUnitClass, &existing)) return true;
-  WNDCLASSA wc = {};
+  WNDCLASSW existing;
+  if (GetClassInfoW(instance, kZipUnitWideClass, &existing)) return true;
+  WNDCLASSW wc = {};
   wc.style = CS_DBLCLKS;
   wc.lpfnWndProc = ZipUnitWindowProc;
   wc.hInstance = instance;
-  wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-  wc.lpszClassName = kZipUnitClass;
-  return RegisterClassA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+  wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512) /* IDC_ARROW */);
+  wc.lpszClassName = kZipUnitWideClass;
+  return RegisterClassW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
 // Where ExtractProgress goes: the unit's ids and its window (null when the
@@ -128,7 +128,7 @@ HWND CreateZipUnitWindow(HWND parent, DWORD extraStyle, int controlId, int left,
   if (!RegisterZipUnitClass(instance)) return nullptr;
   ZipUnitCreation creation = {new (std::nothrow) ZipUnit{windowId, unitId}};
   if (!creation.unit) return nullptr;
-  HWND window = CreateWindowExA(0, kZipUnitClass, "", extraStyle | kZipUnitStyle, left, top, width,
+  HWND window = CreateWindowExW(0, kZipUnitWideClass, L"", extraStyle | kZipUnitStyle, left, top, width,
                                 height, parent,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)),
                                 instance, &creation);

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <set>
 
+#include "tools/gbk_text.h"
+
 namespace {
 
 constexpr uint32_t kLocalSignature = 0x04034B50;
@@ -19,7 +21,6 @@ constexpr uint16_t kTagZip64 = 0x0001;
 constexpr uint32_t kFlagEncrypted = 0x0001;
 constexpr uint32_t kFlagDataDescriptor = 0x0008;
 constexpr uint32_t kFlagStrongEncryption = 0x0040;
-constexpr uint32_t kFlagUtf8 = 0x0800;
 
 // Bounds-checked little-endian reads over the archive bytes.
 class ByteView {
@@ -57,21 +58,17 @@ ZipCheckResult Problem(ZipProblem problem, const char* detail) {
   return r;
 }
 
-bool IsLeadByte(uint8_t b) { return b >= 0x81 && b <= 0xFE; }
-
-// A name in a form where Windows' equal names compare equal: "\" turned into
-// "/" and ASCII letters upper-cased, both at character starts only.
-std::string FoldName(const std::string& name) {
-  std::string folded = name;
-  for (size_t i = 0; i < folded.size();) {
-    const uint8_t b = static_cast<uint8_t>(folded[i]);
-    if (IsLeadByte(b) && i + 1 < folded.size()) {
-      i += 2;
-      continue;
-    }
-    if (b == '\\') folded[i] = '/';
-    if (b >= 'a' && b <= 'z') folded[i] = static_cast<char>(b - 'a' + 'A');
-    ++i;
+// A name in a form where Windows' equal names compare equal, whichever way
+// the archive encodes them: the name as UTF-8 (a GBK name converted; one that
+// does not convert keeps its bytes), "\\" turned into "/" and ASCII letters
+// upper-cased. UTF-8 never holds an ASCII byte inside a longer character, so
+// its ASCII bytes are the characters they look like.
+std::string FoldName(const std::string& name, bool utf8, bool upperCase = true) {
+  std::string folded;
+  if (utf8 || !GbkToUtf8(name, &folded)) folded = name;
+  for (char& c : folded) {
+    if (c == '\\') c = '/';
+    if (upperCase && c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
   return folded;
 }
@@ -79,23 +76,18 @@ std::string FoldName(const std::string& name) {
 // Lengths of the prefixes of a folded name that end in "/", shortest first.
 std::set<size_t> SeparatorEnds(const std::string& folded) {
   std::set<size_t> ends;
-  for (size_t i = 0; i < folded.size();) {
-    const uint8_t b = static_cast<uint8_t>(folded[i]);
-    if (IsLeadByte(b) && i + 1 < folded.size()) {
-      i += 2;
-      continue;
-    }
-    if (b == '/') ends.insert(i + 1);
-    ++i;
+  for (size_t i = 0; i < folded.size(); ++i) {
+    if (folded[i] == '/') ends.insert(i + 1);
   }
   return ends;
 }
 
-bool HasNonAscii(const std::string& name) {
-  for (char c : name) {
-    if (static_cast<uint8_t>(c) >= 0x80) return true;
-  }
-  return false;
+// The first `length` bytes of a name's folded form as the name spells them,
+// in GBK where it can be, for messages.
+std::string ShownPrefix(const std::string& name, bool utf8, size_t length) {
+  std::string prefix = FoldName(name, utf8, false).substr(0, length);
+  std::string gbk;
+  return Utf8ToGbk(prefix, &gbk) ? gbk : prefix;
 }
 
 // True when an extra field holds a block with the given tag. Blocks running
@@ -218,7 +210,7 @@ ZipCheckResult CheckPayloadZip(const uint8_t* data, size_t size, const std::stri
 
   std::set<std::string> folders;  // folded folder names ending in "/"
   bool productFound = false;
-  const std::string productName = FoldName(productGbk + ".exe");
+  const std::string productName = FoldName(productGbk + ".exe", false);
   size_t at = directoryStart;
   for (uint32_t index = 0; index < entryCount; ++index) {
     CentralRecord r;
@@ -251,11 +243,9 @@ ZipCheckResult CheckPayloadZip(const uint8_t* data, size_t size, const std::stri
       result.detail = "method " + std::to_string(r.method);
       return result;
     }
-    if ((r.flags & kFlagUtf8) != 0 && HasNonAscii(name)) {
-      result.problem = ZipProblem::kUtf8Name;
-      return result;
-    }
-    result.nameVerdict = CheckEntryName(name.data(), name.size());
+    const bool utf8 = (r.flags & kZipFlagUtf8Name) != 0;
+    result.nameVerdict = CheckEntryName(name.data(), name.size(),
+                                        utf8 ? EntryNameEncoding::kUtf8 : EntryNameEncoding::kGbk);
     if (result.nameVerdict != EntryNameVerdict::kSafe) {
       result.problem = ZipProblem::kUnsafeName;
       result.detail = EntryNameVerdictText(result.nameVerdict);
@@ -266,7 +256,7 @@ ZipCheckResult CheckPayloadZip(const uint8_t* data, size_t size, const std::stri
       result.detail = localProblem;
       return result;
     }
-    const std::string folded = FoldName(name);
+    const std::string folded = FoldName(name, utf8);
     const bool isFolder = (DeriveAttributes(r.externalAttributes) & kFileAttributeDirectory) != 0;
     const std::set<size_t> ends = SeparatorEnds(folded);
     const bool endsInSeparator = ends.count(folded.size()) != 0;
@@ -284,7 +274,7 @@ ZipCheckResult CheckPayloadZip(const uint8_t* data, size_t size, const std::stri
       const std::string parent = folded.substr(0, *ends.rbegin());
       if (folders.count(parent) == 0) {
         result.problem = ZipProblem::kMissingFolderEntry;
-        result.detail = "folder \"" + name.substr(0, parent.size()) + "\"";
+        result.detail = "folder \"" + ShownPrefix(name, utf8, parent.size()) + "\"";
         return result;
       }
     }
@@ -313,7 +303,6 @@ const char* ZipProblemText(ZipProblem problem) {
     case ZipProblem::kBadLocalHeader: return "corrupt local header";
     case ZipProblem::kEncrypted: return "the entry is encrypted";
     case ZipProblem::kUnsupportedMethod: return "only stored and deflate entries can be extracted";
-    case ZipProblem::kUtf8Name: return "the name is UTF-8; the extractor reads GBK names";
     case ZipProblem::kUnsafeName: return "unsafe entry name";
     case ZipProblem::kFolderShape: return "folder entries need a name ending in \"/\" and the directory attribute";
     case ZipProblem::kMissingFolderEntry: return "the file's folder has no earlier folder entry";

@@ -21,7 +21,6 @@ enum class ZipProblem {
                          // bounds or disagreeing with the central record
   kEncrypted,            // general-purpose flag bit 0 or 6
   kUnsupportedMethod,    // a method other than stored (0) and deflate (8)
-  kUtf8Name,             // flag bit 11 on a non-ASCII name: the extractor reads GBK
   kUnsafeName,           // refused by CheckEntryName (see nameVerdict)
   kFolderShape,          // a name ending in "/" without the directory attribute,
                          // or the directory attribute on a name without it

@@ -17,10 +17,10 @@ void ApplyBorderStyle(HWND hwnd, int style) {
   DWORD styleBits, exStyleBits;
   BorderStyleBits(style, &styleBits, &exStyleBits);
   const DWORD kAllEx = WS_EX_CLIENTEDGE | WS_EX_DLGMODALFRAME | WS_EX_STATICEDGE;
-  LONG_PTR s = GetWindowLongPtrA(hwnd, GWL_STYLE);
-  LONG_PTR ex = GetWindowLongPtrA(hwnd, GWL_EXSTYLE);
-  SetWindowLongPtrA(hwnd, GWL_STYLE, (s & ~static_cast<LONG_PTR>(WS_BORDER)) | styleBits);
-  SetWindowLongPtrA(hwnd, GWL_EXSTYLE, (ex & ~static_cast<LONG_PTR>(kAllEx)) | exStyleBits);
+  LONG_PTR s = GetWindowLongPtrW(hwnd, GWL_STYLE);
+  LONG_PTR ex = GetWindowLongPtrW(hwnd, GWL_EXSTYLE);
+  SetWindowLongPtrW(hwnd, GWL_STYLE, (s & ~static_cast<LONG_PTR>(WS_BORDER)) | styleBits);
+  SetWindowLongPtrW(hwnd, GWL_EXSTYLE, (ex & ~static_cast<LONG_PTR>(kAllEx)) | exStyleBits);
   SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }

@@ -9,6 +9,7 @@
 
 #include "frame/blocks.h"
 #include "frame/property_values.h"
+#include "frame/wide_text_win.h"
 #include "ui/border_style_win.h"
 #include "ui/gdi_handles_win.h"
 #include "ui/label_paint_rules.h"
@@ -249,7 +250,7 @@ int WriteProperty(HWND hwnd, int index, const ArgValue& v) {
   switch (number) {
     case kLabelCaption:
       r.caption = v.text ? v.text : "";
-      SetWindowTextA(hwnd, r.caption.c_str());
+      SetWindowTextGbk(hwnd, r.caption.c_str());
       break;
     case kLabelEffect: r.effect = ClampChoice(v.i32, kMaxTextEffect); break;
     case kLabelBorderStyle:
@@ -290,7 +291,7 @@ int WriteProperty(HWND hwnd, int index, const ArgValue& v) {
 
 LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   LabelUnit* unit = AttachedUnit<LabelUnit>(hwnd, msg, lParam);
-  if (!unit) return DefWindowProcA(hwnd, msg, wParam, lParam);
+  if (!unit) return DefWindowProcW(hwnd, msg, wParam, lParam);
   switch (msg) {
     case WM_NCDESTROY:
       DetachUnit(hwnd);
@@ -304,7 +305,7 @@ LRESULT CALLBACK LabelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case kMsgUnitProperty:
       return RunPropertyCall(hwnd, lParam);
   }
-  return DefWindowProcA(hwnd, msg, wParam, lParam);
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 void* CreateLabel(const UnitCreateParams& p) {

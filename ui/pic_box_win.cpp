@@ -225,7 +225,7 @@ int WriteProperty(HWND hwnd, int index, const ArgValue& value) {
 
 LRESULT CALLBACK PicBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   PicBoxUnit* unit = AttachedUnit<PicBoxUnit>(hwnd, msg, lParam);
-  if (!unit) return DefWindowProcA(hwnd, msg, wParam, lParam);
+  if (!unit) return DefWindowProcW(hwnd, msg, wParam, lParam);
   if (msg == WM_NCCREATE) unit->hwnd = hwnd;
   switch (msg) {
     case WM_PAINT: {
@@ -252,7 +252,7 @@ LRESULT CALLBACK PicBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       delete unit;
       break;
   }
-  return DefWindowProcA(hwnd, msg, wParam, lParam);
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 void* CreatePicBox(const UnitCreateParams& p) {

@@ -228,7 +228,7 @@ bool PointerOver(HWND hwnd, POINT pt) {
 
 LRESULT CALLBACK PicBtnProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   PicBtnUnit* unit = AttachedUnit<PicBtnUnit>(hwnd, msg, lParam);
-  if (!unit) return DefWindowProcA(hwnd, msg, wParam, lParam);
+  if (!unit) return DefWindowProcW(hwnd, msg, wParam, lParam);
   if (msg == WM_NCCREATE) unit->hwnd = hwnd;
   const bool enabled = IsWindowEnabled(hwnd) != FALSE;
   switch (msg) {
@@ -256,7 +256,7 @@ LRESULT CALLBACK PicBtnProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       Carry(*unit, unit->logic.LeftUp(InsideClient(hwnd, PointOf(lParam)), enabled));
       return 0;
     case WM_ENABLE: {
-      LRESULT result = DefWindowProcA(hwnd, msg, wParam, lParam);
+      LRESULT result = DefWindowProcW(hwnd, msg, wParam, lParam);
       RefreshNow(*unit);
       return result;
     }
@@ -267,7 +267,7 @@ LRESULT CALLBACK PicBtnProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       delete unit;
       break;
   }
-  return DefWindowProcA(hwnd, msg, wParam, lParam);
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 void* CreatePicBtn(const UnitCreateParams& p) {

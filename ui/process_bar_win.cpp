@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "frame/program_frame_win.h"
+#include "frame/wide_text_win.h"
 #include "ui/border_style_win.h"
 #include "ui/process_bar_record.h"
 #include "ui/unit_window_win.h"
@@ -35,43 +37,38 @@ BarUnit* BarOf(HWND hwnd) { return hwnd ? static_cast<BarUnit*>(GetPropA(hwnd, k
 bool EnsureProgressClass() {
   static bool registered = false;
   if (registered) return true;
-  char path[MAX_PATH];
-  const char kDll[] = "\\comctl32.dll";
-  UINT n = GetSystemDirectoryA(path, MAX_PATH);
-  if (n == 0 || n + sizeof kDll > MAX_PATH) return false;
-  lstrcpyA(path + n, kDll);
-  HMODULE module = LoadLibraryA(path);
+  HMODULE module = LoadSystemLibrary("comctl32.dll");
   if (!module) return false;
   using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
   auto init = reinterpret_cast<InitFn>(reinterpret_cast<void*>(GetProcAddress(module, "InitCommonControlsEx")));
   if (!init) return false;
   INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_PROGRESS_CLASS};
   init(&icc);
-  WNDCLASSA wc;
-  registered = GetClassInfoA(nullptr, kProgressClass, &wc) != 0;
+  WNDCLASSW wc;
+  registered = GetClassInfoW(nullptr, WideFromGbk(kProgressClass).c_str(), &wc) != 0;
   return registered;
 }
 
 void SendRange(HWND hwnd, const ProcessBarRecord& r) {
   BarRange range = ProcessBarRange(r.minimum, r.maximum);
-  SendMessageA(hwnd, PBM_SETRANGE, 0, MAKELPARAM(range.low, range.high));
+  SendMessageW(hwnd, PBM_SETRANGE, 0, MAKELPARAM(range.low, range.high));
 }
 
 void SendPosition(HWND hwnd, const ProcessBarRecord& r) {
-  SendMessageA(hwnd, PBM_SETPOS, static_cast<WPARAM>(ProcessBarShownPosition(r.minimum, r.maximum, r.position)), 0);
+  SendMessageW(hwnd, PBM_SETPOS, static_cast<WPARAM>(ProcessBarShownPosition(r.minimum, r.maximum, r.position)), 0);
 }
 
 // Subclass of the control: frees the unit when the window goes. (The frame
 // subclasses the window after us, so its procedure runs first.)
 LRESULT CALLBACK BarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   BarUnit* unit = BarOf(hwnd);
-  if (!unit) return DefWindowProcA(hwnd, msg, wParam, lParam);
+  if (!unit) return DefWindowProcW(hwnd, msg, wParam, lParam);
   WNDPROC next = unit->controlProc;
   if (msg == WM_NCDESTROY) {
     RemovePropA(hwnd, kPropBarUnit);
     delete unit;
   }
-  return CallWindowProcA(next, hwnd, msg, wParam, lParam);
+  return CallWindowProcW(next, hwnd, msg, wParam, lParam);
 }
 
 void* CreateBar(const UnitCreateParams& p) {
@@ -94,7 +91,7 @@ void* CreateBar(const UnitCreateParams& p) {
     return nullptr;
   }
   unit->controlProc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&BarProc)));
+      SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&BarProc)));
   SendRange(hwnd, record);
   SendPosition(hwnd, record);
   ApplyBorderStyle(hwnd, record.borderStyle);

@@ -43,7 +43,7 @@ void ChangeInterval(HWND hwnd, TimerUnit& unit, int32_t interval) {
 
 LRESULT CALLBACK TimerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   TimerUnit* unit = AttachedUnit<TimerUnit>(hwnd, msg, lParam);
-  if (!unit) return DefWindowProcA(hwnd, msg, wParam, lParam);
+  if (!unit) return DefWindowProcW(hwnd, msg, wParam, lParam);
   switch (msg) {
     case WM_TIMER:
       if (wParam != kTimerId) break;
@@ -59,7 +59,7 @@ LRESULT CALLBACK TimerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       delete unit;
       break;
   }
-  return DefWindowProcA(hwnd, msg, wParam, lParam);
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 void* CreateTimer(const UnitCreateParams& p) {

@@ -9,6 +9,7 @@
 
 #include "frame/blocks.h"
 #include "frame/property_values.h"
+#include "frame/wide_text_win.h"
 #include "ui/text_draw_win.h"
 #include "ui/trans_label_record.h"
 #include "ui/unit_window_win.h"
@@ -44,7 +45,7 @@ void RefreshBeneath(HWND label) {
   // The top-level window: up through the parents while the window is a
   // child (a pop-up or top-level window ends the climb).
   HWND top = label;
-  while ((GetWindowLongA(top, GWL_STYLE) & WS_CHILD) && !(GetWindowLongA(top, GWL_STYLE) & WS_POPUP)) {
+  while ((GetWindowLongW(top, GWL_STYLE) & WS_CHILD) && !(GetWindowLongW(top, GWL_STYLE) & WS_POPUP)) {
     HWND parent = GetParent(top);
     if (!parent) break;
     top = parent;
@@ -105,7 +106,7 @@ int WriteProperty(HWND hwnd, int index, const ArgValue& v) {
   switch (number) {
     case kTransLabelCaption:
       r.caption = v.text ? v.text : "";
-      SetWindowTextA(hwnd, r.caption.c_str());
+      SetWindowTextGbk(hwnd, r.caption.c_str());
       break;
     case kTransLabelEffect: r.effect = ClampChoice(v.i32, kMaxTextEffect); break;
     case kTransLabelFont: {
@@ -143,7 +144,7 @@ void PaintTransLabel(HWND hwnd, const TransLabelUnit& unit) {
 
 LRESULT CALLBACK TransLabelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   TransLabelUnit* unit = AttachedUnit<TransLabelUnit>(hwnd, msg, lParam);
-  if (!unit) return DefWindowProcA(hwnd, msg, wParam, lParam);
+  if (!unit) return DefWindowProcW(hwnd, msg, wParam, lParam);
   switch (msg) {
     case WM_NCDESTROY:
       DetachUnit(hwnd);
@@ -155,14 +156,14 @@ LRESULT CALLBACK TransLabelProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
       PaintTransLabel(hwnd, *unit);
       return 0;
     case WM_MOVE: {
-      LRESULT result = DefWindowProcA(hwnd, msg, wParam, lParam);
+      LRESULT result = DefWindowProcW(hwnd, msg, wParam, lParam);
       if (unit->owned) RefreshBeneath(hwnd);  // not while the window is still being made
       return result;
     }
     case kMsgUnitProperty:
       return RunPropertyCall(hwnd, lParam);
   }
-  return DefWindowProcA(hwnd, msg, wParam, lParam);
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 void* CreateTransLabel(const UnitCreateParams& p) {

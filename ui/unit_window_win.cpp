@@ -1,5 +1,9 @@
 #include "ui/unit_window_win.h"
 
+#include <string>
+
+#include "frame/wide_text_win.h"
+
 namespace {
 
 // What kMsgUnitProperty carries: a read when write is null, else a write.
@@ -16,15 +20,16 @@ bool OnForeignThread(HWND hwnd) { return GetWindowThreadProcessId(hwnd, nullptr)
 }  // namespace
 
 bool RegisterUnitClass(const char* className, WNDPROC proc, UINT classStyle) {
-  WNDCLASSA wc = {};
-  HINSTANCE instance = GetModuleHandleA(nullptr);
-  if (GetClassInfoA(instance, className, &wc)) return true;
+  std::wstring name = WideFromGbk(className);
+  WNDCLASSW wc = {};
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  if (GetClassInfoW(instance, name.c_str(), &wc)) return true;
   wc.style = classStyle;
   wc.lpfnWndProc = proc;
   wc.hInstance = instance;
-  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-  wc.lpszClassName = className;
-  return RegisterClassA(&wc) != 0;
+  wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512) /* IDC_ARROW */);
+  wc.lpszClassName = name.c_str();
+  return RegisterClassW(&wc) != 0;
 }
 
 namespace {
@@ -38,10 +43,10 @@ void NoteUnitAttached(void* unit) { gLastAttached = unit; }
 HWND CreateUnitWindow(const UnitCreateParams& p, DWORD exStyle, const char* className, const char* text,
                       DWORD style, void* createParam, bool* taken) {
   gLastAttached = nullptr;
-  HWND hwnd = CreateWindowExA(exStyle, className, text, style | p.extraStyles, p.left, p.top, p.width, p.height,
-                              static_cast<HWND>(p.parent),
+  HWND hwnd = CreateWindowExW(exStyle, WideFromGbk(className).c_str(), WideFromGbk(text).c_str(),
+                              style | p.extraStyles, p.left, p.top, p.width, p.height, static_cast<HWND>(p.parent),
                               reinterpret_cast<HMENU>(static_cast<intptr_t>(p.controlId)),
-                              GetModuleHandleA(nullptr), createParam);
+                              GetModuleHandleW(nullptr), createParam);
   if (taken) *taken = !hwnd && createParam && gLastAttached == createParam;
   return hwnd;
 }
@@ -50,7 +55,7 @@ int64_t ReadOnWindowThread(void* live, int index, UnitPropertyReader read) {
   HWND hwnd = static_cast<HWND>(live);
   if (!OnForeignThread(hwnd)) return read(hwnd, index);
   PropertyCall call = {read, nullptr, index, nullptr, 0};
-  SendMessageA(hwnd, kMsgUnitProperty, 0, reinterpret_cast<LPARAM>(&call));
+  SendMessageW(hwnd, kMsgUnitProperty, 0, reinterpret_cast<LPARAM>(&call));
   return call.result;
 }
 
@@ -58,7 +63,7 @@ int WriteOnWindowThread(void* live, int index, const ArgValue& value, UnitProper
   HWND hwnd = static_cast<HWND>(live);
   if (!OnForeignThread(hwnd)) return write(hwnd, index, value);
   PropertyCall call = {nullptr, write, index, &value, 0};
-  SendMessageA(hwnd, kMsgUnitProperty, 0, reinterpret_cast<LPARAM>(&call));
+  SendMessageW(hwnd, kMsgUnitProperty, 0, reinterpret_cast<LPARAM>(&call));
   return static_cast<int>(call.result);
 }
 

@@ -30,7 +30,7 @@ void NoteUnitAttached(void* unit);
 // The unit object kept with hwnd (in GWLP_USERDATA), or null.
 template <typename Unit>
 Unit* UnitOf(HWND hwnd) {
-  return reinterpret_cast<Unit*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  return reinterpret_cast<Unit*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
 // For the top of a unit's window procedure: on WM_NCCREATE keeps the object
@@ -39,15 +39,15 @@ Unit* UnitOf(HWND hwnd) {
 template <typename Unit>
 Unit* AttachedUnit(HWND hwnd, UINT msg, LPARAM lParam) {
   if (msg == WM_NCCREATE) {
-    void* created = reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams;
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
+    void* created = reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
     NoteUnitAttached(created);
   }
   return UnitOf<Unit>(hwnd);
 }
 
 // Forgets the window's unit object (on WM_NCDESTROY, before it is freed).
-inline void DetachUnit(HWND hwnd) { SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0); }
+inline void DetachUnit(HWND hwnd) { SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0); }
 
 // ---- Own properties on the window's thread ------------------------------------
 //

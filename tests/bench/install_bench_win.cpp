@@ -132,14 +132,14 @@ class Bench {
     if (folder_.empty()) folder_ = folder;
     if (folder != folder_) {
       testdriver::Kill(process);
-      return Fail("the folder changed between runs: " + testdriver::AnsiToUtf8(folder));
+      return Fail("the folder changed between runs: " + testdriver::GbkToUtf8(folder));
     }
     Sleep(300);  // let the window finish its first painting
 
     double start = Now();
-    PostMessageA(button, WM_MOUSEMOVE, 0, MAKELPARAM(100, 40));
-    PostMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 40));
-    PostMessageA(button, WM_LBUTTONUP, 0, MAKELPARAM(100, 40));
+    PostMessageW(button, WM_MOUSEMOVE, 0, MAKELPARAM(100, 40));
+    PostMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 40));
+    PostMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(100, 40));
     HWND notice = WaitForBox(process, kNoticeCaption, kWindowWaitMs, kBoxPollMs, nullptr);
     if (phases) phases->notice = Now() - start;
     if (!notice || !testdriver::PressButton(notice, IDOK)) {
@@ -153,7 +153,7 @@ class Bench {
     // The final prompt is the Yes/No box; a Retry/Cancel box under the same
     // caption means the extraction failed.
     if (!prompt || !testdriver::PressButton(prompt, IDNO)) {
-      std::string text = prompt ? testdriver::AnsiToUtf8(testdriver::ReadMessageBoxText(prompt)) : "";
+      std::string text = prompt ? testdriver::GbkToUtf8(testdriver::ReadMessageBoxText(prompt)) : "";
       testdriver::Kill(process);
       return Fail("no final prompt: " + text);
     }
@@ -361,7 +361,7 @@ int main(int argc, char** argv) {
   if (!bench.InstallWithSetup(setupDemo, &seconds) || !bench.CheckAndRemove(&demoReference, "setup.exe, demo"))
     return Failed(bench);
   std::printf("install folder: %s; demo payload: %zu entries, %.2f MB\n",
-              testdriver::AnsiToUtf8(bench.folder()).c_str(), demoReference.files.size(), demoReference.bytes / 1e6);
+              testdriver::GbkToUtf8(bench.folder()).c_str(), demoReference.files.size(), demoReference.bytes / 1e6);
 
   // The peer installer is a 32-bit program: where this machine executes no
   // 32-bit code (the 64-bit flavour's only home), its rows say so.

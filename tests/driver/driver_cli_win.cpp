@@ -16,7 +16,7 @@
 
 namespace {
 
-using testdriver::AnsiToUtf8;
+using testdriver::GbkToUtf8;
 
 const char kUsage[] =
     u8"usage: testdriver run <program> [arguments...] [options and steps...]\n"
@@ -154,7 +154,7 @@ bool ParseArguments(int argc, char** argv, Options* options) {
     std::string option = argv[i];
     bool takesValue = option != "--any-process" && option != "--close";
     if (!IsOption(argv[i])) {
-      Fail("unknown option " + AnsiToUtf8(option));
+      Fail("unknown option " + GbkToUtf8(option));
       return false;
     }
     if (takesValue && i + 1 >= argc) {
@@ -194,7 +194,7 @@ bool ParseArguments(int argc, char** argv, Options* options) {
         return false;
       }
       if (ButtonId(value) == 0) {
-        Fail("unknown button " + AnsiToUtf8(value));
+        Fail("unknown button " + GbkToUtf8(value));
         return false;
       }
       options->steps.push_back({StepKind::kPress, value});
@@ -233,7 +233,7 @@ class Run {
       case StepKind::kExpectWindow:
         window_ = FindWindowOf(step.argument.c_str(), nullptr);
         if (window_ == nullptr) return Missing("window", step.argument);
-        Print(u8"window: " + AnsiToUtf8(step.argument) + "\n");
+        Print(u8"window: " + GbkToUtf8(step.argument) + "\n");
         return true;
       case StepKind::kClose:
         if (!testdriver::RequestClose(window_)) {
@@ -253,7 +253,7 @@ class Run {
   }
 
   bool Missing(const std::string& what, const std::string& caption) {
-    std::string message = what + " \"" + AnsiToUtf8(caption) + "\" not found";
+    std::string message = what + " \"" + GbkToUtf8(caption) + "\" not found";
     DWORD code = 0;
     if (testdriver::WaitForExit(process_, 0, &code) ==
         testdriver::WaitResult::kExited) {
@@ -266,9 +266,9 @@ class Run {
   }
 
   void PrintBox(const std::string& caption) {
-    std::string line = u8"box: " + AnsiToUtf8(caption) + "\n";
+    std::string line = u8"box: " + GbkToUtf8(caption) + "\n";
     line += u8"box-text: " +
-            Escape(AnsiToUtf8(testdriver::ReadMessageBoxText(box_))) + "\n";
+            Escape(GbkToUtf8(testdriver::ReadMessageBoxText(box_))) + "\n";
     line += u8"box-buttons:";
     for (const testdriver::ButtonInfo& button : testdriver::ListButtons(box_))
       line += " " + ButtonName(button.id);
@@ -319,7 +319,7 @@ int main(int argc, char** argv) {
   testdriver::Process process =
       testdriver::StartProgram(options.commandLine, options.workingDir, &error);
   if (!process.IsStarted()) {
-    Fail("could not start " + AnsiToUtf8(options.commandLine) + " (error " +
+    Fail("could not start " + GbkToUtf8(options.commandLine) + " (error " +
          std::to_string(error) + ")");
     return kDriverErrorStatus;
   }

@@ -225,10 +225,10 @@ std::string ClassNameOf(HWND window);
 // gone or does not answer.
 std::string GetTextOf(HWND window);
 
-// Converts ANSI-code-page text (GBK) to UTF-8, e.g. for printing on a Unix
-// terminal or in test failure messages. Invalid byte sequences become the
-// system's replacement character; empty input or a failed conversion gives
-// "".
-std::string AnsiToUtf8(const std::string& ansi);
+// Converts GBK text (code page 936, whatever the system's code page) to
+// UTF-8, e.g. for printing on a Unix terminal or in test failure messages.
+// Invalid byte sequences become the replacement character; empty input or a
+// failed conversion gives "".
+std::string GbkToUtf8(const std::string& gbk);
 
 }  // namespace testdriver

@@ -9,6 +9,27 @@ namespace testdriver {
 
 namespace {
 
+// Texts are GBK (code page 936) on our side; windows are asked in UTF-16, so
+// that what is read does not depend on the system's ANSI code page.
+constexpr UINT kGbk = 936;
+
+std::wstring WideOf(const std::string& gbk) {
+  if (gbk.empty()) return std::wstring();
+  int n = MultiByteToWideChar(kGbk, 0, gbk.data(), static_cast<int>(gbk.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+  if (n > 0) MultiByteToWideChar(kGbk, 0, gbk.data(), static_cast<int>(gbk.size()), &wide[0], n);
+  return wide;
+}
+
+std::string GbkOf(const wchar_t* wide, int length) {
+  if (length <= 0) return std::string();
+  int n = WideCharToMultiByte(kGbk, 0, wide, length, nullptr, 0, nullptr, nullptr);
+  std::string gbk(static_cast<size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0) WideCharToMultiByte(kGbk, 0, wide, length, &gbk[0], n, nullptr, nullptr);
+  return gbk;
+}
+
+
 // How long a WM_GETTEXT sent to another process may take before the driver
 // gives up on a hung window.
 constexpr UINT kSendTimeoutMs = 5000;
@@ -44,19 +65,19 @@ std::vector<HWND> TopLevelWindows() {
 }
 
 bool ClassIs(HWND hwnd, const char* className) {
-  char name[kMaxCompareChars];
-  if (GetClassNameA(hwnd, name, sizeof name) == 0) return false;
-  return lstrcmpiA(name, className) == 0;
+  wchar_t name[kMaxCompareChars];
+  if (GetClassNameW(hwnd, name, kMaxCompareChars) == 0) return false;
+  return lstrcmpiW(name, WideOf(className).c_str()) == 0;
 }
 
-// GetWindowTextA does not send WM_GETTEXT to windows of other processes; it
+// GetWindowTextW does not send WM_GETTEXT to windows of other processes; it
 // reads the caption Windows keeps, so a hung target cannot block the search.
 bool CaptionIs(HWND hwnd, const char* caption) {
-  char text[kMaxCompareChars];
-  text[0] = '\0';
-  int length = GetWindowTextA(hwnd, text, sizeof text);
-  if (length >= static_cast<int>(sizeof text) - 1) return false;
-  return std::strcmp(text, caption) == 0;
+  wchar_t text[kMaxCompareChars];
+  text[0] = L'\0';
+  int length = GetWindowTextW(hwnd, text, kMaxCompareChars);
+  if (length >= kMaxCompareChars - 1) return false;
+  return WideOf(caption) == text;
 }
 
 bool TopWindowMatches(HWND hwnd, DWORD processId, const char* caption,
@@ -130,16 +151,14 @@ void AppendQuotedArgument(std::string* commandLine,
 Process StartProgram(const std::string& commandLine,
                      const std::string& workingDir, DWORD* lastError) {
   Process result;
-  // CreateProcessA may write into the command line, so it gets a copy.
-  std::vector<char> mutableLine(commandLine.begin(), commandLine.end());
-  mutableLine.push_back('\0');
-  STARTUPINFOA startup = {};
+  // CreateProcessW may write into the command line, so it gets a copy.
+  std::wstring mutableLine = WideOf(commandLine);
+  std::wstring folder = WideOf(workingDir);
+  STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
-  BOOL ok = CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, FALSE,
-                           0, nullptr,
-                           workingDir.empty() ? nullptr : workingDir.c_str(),
-                           &startup, &info);
+  BOOL ok = CreateProcessW(nullptr, &mutableLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                           folder.empty() ? nullptr : folder.c_str(), &startup, &info);
   DWORD error = ok ? ERROR_SUCCESS : GetLastError();
   if (lastError != nullptr) *lastError = error;
   if (!ok) return result;
@@ -223,11 +242,11 @@ bool PressButton(HWND window, int buttonId) {
   if (!IsWindow(window)) return false;
   HWND button = GetDlgItem(window, buttonId);
   if (button == nullptr) return false;
-  return PostMessageA(button, BM_CLICK, 0, 0) != FALSE;
+  return PostMessageW(button, BM_CLICK, 0, 0) != FALSE;
 }
 
 bool RequestClose(HWND window) {
-  return PostMessageA(window, WM_CLOSE, 0, 0) != FALSE;
+  return PostMessageW(window, WM_CLOSE, 0, 0) != FALSE;
 }
 
 bool WaitUntilGone(HWND window, DWORD timeoutMs) {
@@ -241,9 +260,9 @@ bool WaitUntilGone(HWND window, DWORD timeoutMs) {
 
 bool ClickAt(HWND window, int x, int y) {
   LPARAM point = PointParam(x, y);
-  return PostMessageA(window, WM_MOUSEMOVE, 0, point) &&
-         PostMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, point) &&
-         PostMessageA(window, WM_LBUTTONUP, 0, point);
+  return PostMessageW(window, WM_MOUSEMOVE, 0, point) &&
+         PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, point) &&
+         PostMessageW(window, WM_LBUTTONUP, 0, point);
 }
 
 bool ClickAtReal(HWND window, int x, int y) {
@@ -268,8 +287,8 @@ bool PressKey(HWND window, UINT virtualKey) {
   // previous-state and transition bits.
   LPARAM down = 1 | (static_cast<LPARAM>(scanCode & 0xFF) << 16);
   LPARAM up = down | (LPARAM{1} << 30) | static_cast<LPARAM>(1u << 31);
-  return PostMessageA(window, WM_KEYDOWN, virtualKey, down) &&
-         PostMessageA(window, WM_KEYUP, virtualKey, up);
+  return PostMessageW(window, WM_KEYDOWN, virtualKey, down) &&
+         PostMessageW(window, WM_KEYUP, virtualKey, up);
 }
 
 bool WindowRectOf(HWND window, RECT* rect) {
@@ -314,41 +333,33 @@ HWND FindChildByText(HWND parent, const char* text, const char* className) {
 }
 
 std::string ClassNameOf(HWND window) {
-  char name[kMaxCompareChars];
-  int length = GetClassNameA(window, name, sizeof name);
-  return std::string(name, length > 0 ? length : 0);
+  wchar_t name[kMaxCompareChars];
+  return GbkOf(name, GetClassNameW(window, name, kMaxCompareChars));
 }
 
 std::string GetTextOf(HWND window) {
   DWORD_PTR length = 0;
-  if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG,
+  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG,
                            kSendTimeoutMs, &length))
     return std::string();
-  // The length may be an overestimate for two-byte text; the copy's count
-  // is the real one.
-  std::vector<char> buffer(length + 1, '\0');
+  std::vector<wchar_t> buffer(length + 1, L'\0');
   DWORD_PTR copied = 0;
-  if (!SendMessageTimeoutA(window, WM_GETTEXT, buffer.size(),
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(),
                            reinterpret_cast<LPARAM>(buffer.data()),
                            SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied))
     return std::string();
   if (copied >= buffer.size()) copied = buffer.size() - 1;
-  return std::string(buffer.data(), copied);
+  return GbkOf(buffer.data(), static_cast<int>(copied));
 }
 
-std::string AnsiToUtf8(const std::string& ansi) {
-  if (ansi.empty()) return std::string();
-  int size = static_cast<int>(ansi.size());
-  int wideLength = MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, nullptr, 0);
-  if (wideLength <= 0) return std::string();
-  std::wstring wide(wideLength, L'\0');
-  MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, &wide[0], wideLength);
-  int utf8Length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength,
-                                       nullptr, 0, nullptr, nullptr);
+std::string GbkToUtf8(const std::string& gbk) {
+  std::wstring wide = WideOf(gbk);
+  if (wide.empty()) return std::string();
+  int length = static_cast<int>(wide.size());
+  int utf8Length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
   if (utf8Length <= 0) return std::string();
-  std::string utf8(utf8Length, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, &utf8[0],
-                      utf8Length, nullptr, nullptr);
+  std::string utf8(static_cast<size_t>(utf8Length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, &utf8[0], utf8Length, nullptr, nullptr);
   return utf8;
 }
 

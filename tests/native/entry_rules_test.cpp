@@ -259,6 +259,45 @@ TEST(CheckEntryName, TrailBytesAreNotSeparatorsOrSymbols) {
   EXPECT_EQ(CheckEntryName(dangling.data(), dangling.size()), EntryNameVerdict::kSafe);
 }
 
+// A lead byte followed by a byte that cannot trail it is decoded on its own,
+// so a separator or symbol after it counts as one.
+TEST(CheckEntryName, ALeadByteWithoutATrailHidesNothing) {
+  const struct {
+    std::string name;
+    EntryNameVerdict expected;
+  } cases[] = {
+      {"\x81/../x", EntryNameVerdict::kParentComponent},
+      {"a\x95:b", EntryNameVerdict::kColon},
+      {"a\x95?", EntryNameVerdict::kInvalidCharacter},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CheckEntryName(c.name.data(), c.name.size()), c.expected) << c.name;
+}
+
+// Names flagged as UTF-8 are checked character by character in UTF-8: the
+// same rules, and nothing that is not well-formed UTF-8.
+TEST(CheckEntryName, Utf8NamesFollowTheSameRules) {
+  const struct {
+    std::string name;
+    EntryNameVerdict expected;
+  } cases[] = {
+      {u8"share/设置.ini", EntryNameVerdict::kSafe},
+      {u8"한국어/파일.txt", EntryNameVerdict::kSafe},
+      {u8"emoji/\U0001F600.txt", EntryNameVerdict::kSafe},
+      // As GBK, E4 B8 AD 2F would be read as two characters hiding the "/".
+      {u8"中/../../x", EntryNameVerdict::kParentComponent},
+      {u8"中/..", EntryNameVerdict::kParentComponent},
+      {u8"한:x", EntryNameVerdict::kColon},
+      {"\xC0\xAF..\xC0\xAFx", EntryNameVerdict::kBadEncoding},  // overlong "/"
+      {"a\xED\xA0\x80", EntryNameVerdict::kBadEncoding},        // a surrogate
+      {"a\xE4\xB8", EntryNameVerdict::kBadEncoding},             // cut short
+      {"\x80x", EntryNameVerdict::kBadEncoding},                  // stray continuation
+      {"\xF5\x80\x80\x80", EntryNameVerdict::kBadEncoding},     // past U+10FFFF
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(CheckEntryName(c.name.data(), c.name.size(), EntryNameEncoding::kUtf8), c.expected) << c.name;
+  }
+}
+
 std::string EntryPath(const std::string& folder, const std::string& name, size_t size = 300) {
   std::vector<char> out(size);
   if (!BuildEntryPath(folder.c_str(), name.c_str(), out.data(), out.size())) return "<fail>";
@@ -275,7 +314,8 @@ TEST(BuildEntryPath, JoinsAtCharacterBoundaries) {
       {"D:\\" + kTrail5C, "a.exe", "D:\\" + kTrail5C + "\\a.exe"},
       {"D:\\" + kTrail5C + "\\", "a.exe", "D:\\" + kTrail5C + "\\a.exe"},
       {"D:\\X", "share/", "D:\\X\\share\\"},
-      {"D:\\X", "\x95/b/c", "D:\\X\\\x95/b\\c"},  // 0x2F as a trail byte stays
+      {"D:\\X", "\x95\x5C" "b/c", "D:\\X\\\x95\x5C" "b\\c"},  // 0x5C as a trail byte stays
+      {"D:\\X", "\x95/b", "D:\\X\\\x95\\b"},  // 0x2F cannot trail: a separator
       {"D:\\X", kTrail5C + "/" + kTrail5C, "D:\\X\\" + kTrail5C + "\\" + kTrail5C},
   };
   for (const Case& c : cases) {

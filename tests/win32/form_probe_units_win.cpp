@@ -21,7 +21,7 @@ intptr_t ProbeLibraryNotify(int code, intptr_t a1, intptr_t) {
   return 0;
 }
 
-const char kBoxClass[] = "FormProbeBox";
+const wchar_t kBoxClass[] = L"FormProbeBox";
 constexpr UINT kMsgUnitsCreated = 0x806F;
 constexpr UINT kMsgLoadFinishing = 0x8076;
 
@@ -34,18 +34,18 @@ struct ProbeBox {
   std::vector<uint8_t> data;
 };
 
-ProbeBox* BoxOf(HWND hwnd) { return reinterpret_cast<ProbeBox*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA)); }
+ProbeBox* BoxOf(HWND hwnd) { return reinterpret_cast<ProbeBox*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)); }
 
 LRESULT CALLBACK ProbeBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_NCCREATE) {
-    auto* box = static_cast<ProbeBox*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(box));
+    auto* box = static_cast<ProbeBox*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(box));
   }
   ProbeBox* box = BoxOf(hwnd);
-  if (!box) return DefWindowProcA(hwnd, msg, wParam, lParam);
+  if (!box) return DefWindowProcW(hwnd, msg, wParam, lParam);
   switch (msg) {
     case WM_NCDESTROY:
-      SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
       delete box;
       break;
     case kMsgUnitsCreated: {
@@ -77,18 +77,18 @@ LRESULT CALLBACK ProbeBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
       return 1;
     }
   }
-  return DefWindowProcA(hwnd, msg, wParam, lParam);
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 void* CreateBox(const UnitCreateParams& p) {
-  WNDCLASSA wc = {};
-  if (!GetClassInfoA(GetModuleHandleA(nullptr), kBoxClass, &wc)) {
+  WNDCLASSW wc = {};
+  if (!GetClassInfoW(GetModuleHandleW(nullptr), kBoxClass, &wc)) {
     wc.style = CS_DBLCLKS;
     wc.lpfnWndProc = ProbeBoxProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512) /* IDC_ARROW */);
     wc.lpszClassName = kBoxClass;
-    RegisterClassA(&wc);
+    RegisterClassW(&wc);
   }
   auto* box = new ProbeBox;
   box->windowId = p.windowId;
@@ -99,10 +99,10 @@ void* CreateBox(const UnitCreateParams& p) {
   } else if (p.size >= 4) {
     std::memcpy(&box->number, p.data, 4);
   }
-  HWND hwnd = CreateWindowExA(0, kBoxClass, "", WS_CHILD | WS_CLIPSIBLINGS | p.extraStyles, p.left, p.top,
+  HWND hwnd = CreateWindowExW(0, kBoxClass, L"", WS_CHILD | WS_CLIPSIBLINGS | p.extraStyles, p.left, p.top,
                               p.width, p.height, static_cast<HWND>(p.parent),
                               reinterpret_cast<HMENU>(static_cast<intptr_t>(p.controlId)),
-                              GetModuleHandleA(nullptr), box);
+                              GetModuleHandleW(nullptr), box);
   if (!hwnd) delete box;
   return hwnd;
 }

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "frame/wide_text_win.h"
 #include "frame/blocks.h"
 #include "frame/core_commands.h"
 #include "frame/form_writer.h"
@@ -73,7 +74,7 @@ HandlerResult Policy(int32_t event, uint32_t unitId, const int32_t* args) {
   if (event == 0 && !strcmp(gMode, "destroy-on-create"))
     DestroyWindow(UnitWindow(kDestroyedOnCreate, kWindowSelfUnit));
   if (event == 1 && !strcmp(gMode, "close") && ++gCloseRequests == 1) {
-    PostMessageA(UnitWindow(kMainWindow, kWindowSelfUnit), WM_CLOSE, 0, 0);
+    PostMessageW(UnitWindow(kMainWindow, kWindowSelfUnit), WM_CLOSE, 0, 0);
     return Returns(0);
   }
   if (event == -2) {
@@ -238,18 +239,17 @@ void LogStack(uint32_t parentUnit) {
 
 void LogMainWindowFacts() {
   HWND window = UnitWindow(kMainWindow, kWindowSelfUnit);
-  LONG style = GetWindowLongA(window, GWL_STYLE);
-  LONG ex = GetWindowLongA(window, GWL_EXSTYLE);
+  LONG style = GetWindowLongW(window, GWL_STYLE);
+  LONG ex = GetWindowLongW(window, GWL_EXSTYLE);
   RECT r;
   GetWindowRect(window, &r);
-  char title[64] = {};
-  GetWindowTextA(window, title, sizeof title);
+  std::string title = WindowTextGbk(window);
   ProbeLog("window popup=%d caption=%d appwindow=%d owner=%d visible=%d", (style & WS_POPUP) != 0,
       (style & WS_CAPTION) != 0, (ex & WS_EX_APPWINDOW) != 0, GetWindow(window, GW_OWNER) != nullptr,
       IsWindowVisible(window) != 0);
   ProbeLog("rect %d %d %d %d screen %d %d", r.left, r.top, r.right - r.left, r.bottom - r.top,
       GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-  ProbeLog("title %s", title);
+  ProbeLog("title %s", title.c_str());
   for (uint32_t id : kMainUnits) {
     HWND h = UnitWindow(kMainWindow, id);
     ProbeLog("unit %s id=%d visible=%d parent=%s", NameOf(id), GetDlgCtrlID(h), IsWindowVisible(h) != 0,
@@ -356,7 +356,7 @@ int Input() {
   for (const auto& r : kReplies) {
     gLeftButtonUpReply = r.reply;
     ProbeLog("reply %s", r.name);
-    PostMessageA(box, WM_LBUTTONUP, MK_CONTROL, MAKELPARAM(-3, 7));
+    PostMessageW(box, WM_LBUTTONUP, MK_CONTROL, MAKELPARAM(-3, 7));
     Pump();
   }
   gLeftButtonUpReply = Reply::kNothing;
@@ -370,19 +370,19 @@ int Input() {
                {'Q', false, false, false}};
   for (const auto& k : kKeys) {
     SetModifiers(k.ctrl, k.shift, k.alt);
-    PostMessageA(box, WM_KEYDOWN, k.key, 1);
+    PostMessageW(box, WM_KEYDOWN, k.key, 1);
     Pump();
   }
   SetModifiers(false, false, false);
 
   for (char c : {'a', 'x', 'z'}) {
-    PostMessageA(box, WM_CHAR, static_cast<WPARAM>(c), 1);
+    PostMessageW(box, WM_CHAR, static_cast<WPARAM>(c), 1);
     Pump();
   }
-  PostMessageA(box, WM_MOUSEWHEEL, MAKEWPARAM(MK_SHIFT, static_cast<WORD>(-240)), 0);
+  PostMessageW(box, WM_MOUSEWHEEL, MAKEWPARAM(MK_SHIFT, static_cast<WORD>(-240)), 0);
   Pump();
   // A unit type that raises no events: its input goes on untouched.
-  PostMessageA(UnitWindow(kMainWindow, kSilentBox), WM_LBUTTONUP, 0, 0);
+  PostMessageW(UnitWindow(kMainWindow, kSilentBox), WM_LBUTTONUP, 0, 0);
   Pump();
   ProbeLog("input-done");
   return 0;
@@ -396,8 +396,8 @@ void RaiseOnCleanup() {
   record.eventNumber = -1;
   gFrameService(kFsRaiseEvent, reinterpret_cast<intptr_t>(&record), 0, 0);
   HWND window = UnitWindow(kMainWindow, kWindowSelfUnit);
-  SendMessageA(window, WM_CLOSE, 0, 0);
-  PostMessageA(UnitWindow(kMainWindow, kBoxA), WM_LBUTTONUP, 0, 0);
+  SendMessageW(window, WM_CLOSE, 0, 0);
+  PostMessageW(UnitWindow(kMainWindow, kBoxA), WM_LBUTTONUP, 0, 0);
   Pump();
   ProbeLog("cleanup-done live=%d", IsWindow(window) != 0);
 }
@@ -415,7 +415,7 @@ int Close() {
   ProbeLog("left before %d", ReadInt(kMainWindow, kBoxA, kPropLeft));
   WriteInt(kMainWindow, kBoxA, kPropLeft, 77);
   WritePointer(kMainWindow, kBoxA, kPropTag, "改过");
-  PostMessageA(UnitWindow(kMainWindow, kWindowSelfUnit), WM_CLOSE, 0, 0);
+  PostMessageW(UnitWindow(kMainWindow, kWindowSelfUnit), WM_CLOSE, 0, 0);
   gSystem.RunMessageLoop();
   ProbeLog("loop-returned");
   ProbeLog("after close left=%d tag=%s live=%d", ReadInt(kMainWindow, kBoxA, kPropLeft),

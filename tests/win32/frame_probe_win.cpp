@@ -51,7 +51,7 @@ DWORD WINAPI ErrorWorker(LPVOID) {
 // Keeps the main thread pumping messages, as a program's window thread does.
 [[noreturn]] void PumpForever() {
   MSG msg;
-  while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
   ExitProcess(99);  // a quit message was not expected
 }
 

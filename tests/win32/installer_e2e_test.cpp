@@ -19,6 +19,8 @@
 
 namespace {
 
+using ziptest::Wide;
+
 constexpr DWORD kWaitMs = 30000;
 constexpr const char* kTitle = "安装程序";
 constexpr const char* kProduct = "VantrelCorvane";
@@ -38,7 +40,7 @@ const char* const kInstalledFiles[] = {"VantrelUpdate.exe", "VantrelCore.dll", "
 constexpr COLORREF kPage1 = RGB(22, 131, 196);
 constexpr COLORREF kPage2 = RGB(117, 184, 238);
 
-std::string Utf8(const std::string& gbk) { return testdriver::AnsiToUtf8(gbk); }
+std::string Utf8(const std::string& gbk) { return testdriver::GbkToUtf8(gbk); }
 
 bool DriveDHasRoom() {
   ULARGE_INTEGER available, total, free;
@@ -51,17 +53,15 @@ std::string DefaultFolder() {
 }
 
 std::string DesktopFolder() {
-  char desktop[MAX_PATH] = {};
-  SHGetSpecialFolderPathA(nullptr, desktop, CSIDL_DESKTOPDIRECTORY, FALSE);
-  return desktop;
+  wchar_t desktop[MAX_PATH] = {};
+  SHGetSpecialFolderPathW(nullptr, desktop, CSIDL_DESKTOPDIRECTORY, FALSE);
+  return ziptest::Gbk(desktop);
 }
 
 std::string DesktopLink() { return DesktopFolder() + "\\" + kProduct + ".lnk"; }
 
 std::string TempArchive() {
-  char temp[MAX_PATH];
-  GetTempPathA(MAX_PATH, temp);
-  return std::string(temp) + "tool.zip";
+  return ziptest::TempFolder() + "tool.zip";
 }
 
 // The screen pixels of a window's client area, row by row.
@@ -116,9 +116,9 @@ bool Near(COLORREF a, COLORREF b, int tolerance) {
 void SaveScreen(const char* name) {
   Sleep(500);  // let the boxes and controls paint
   std::string folder = SETUP_SCREENSHOT_DIR;
-  CreateDirectoryA(folder.c_str(), nullptr);
+  CreateDirectoryW(Wide(folder).c_str(), nullptr);
   std::string file = folder + "/" + name + ".png";
-  DeleteFileA(file.c_str());
+  DeleteFileW(Wide(file).c_str());
   std::string line = "Z:\\usr\\bin\\import -window root ";
   testdriver::AppendQuotedArgument(&line, file.substr(2));
   // A Unix program runs detached from its Windows process handle: wait for
@@ -140,7 +140,7 @@ std::string CompareFileTimes(const std::string& folder) {
     std::string path = folder + "\\" + info.name;
     for (char& c : path)
       if (c == '/') c = '\\';
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE f = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (f == INVALID_HANDLE_VALUE) return "missing " + Utf8(info.name);
     FILETIME written;
     GetFileTime(f, nullptr, nullptr, &written);
@@ -160,17 +160,17 @@ class SetupRun {
   explicit SetupRun(const char* exe = SETUP_EXE_PATH, TempFolder temp = kUsualTemp) {
     std::string line;
     testdriver::AppendQuotedArgument(&line, exe);
-    char savedTmp[MAX_PATH] = {}, savedTemp[MAX_PATH] = {};
+    wchar_t savedTmp[MAX_PATH] = {}, savedTemp[MAX_PATH] = {};
     if (temp == kNoTempFolder) {
-      GetEnvironmentVariableA("TMP", savedTmp, MAX_PATH);
-      GetEnvironmentVariableA("TEMP", savedTemp, MAX_PATH);
-      SetEnvironmentVariableA("TMP", "C:\\no such folder\\");
-      SetEnvironmentVariableA("TEMP", "C:\\no such folder\\");
+      GetEnvironmentVariableW(L"TMP", savedTmp, MAX_PATH);
+      GetEnvironmentVariableW(L"TEMP", savedTemp, MAX_PATH);
+      SetEnvironmentVariableW(L"TMP", L"C:\\no such folder\\");
+      SetEnvironmentVariableW(L"TEMP", L"C:\\no such folder\\");
     }
     process_ = testdriver::StartProgram(line, "");
     if (temp == kNoTempFolder) {
-      SetEnvironmentVariableA("TMP", savedTmp[0] ? savedTmp : nullptr);
-      SetEnvironmentVariableA("TEMP", savedTemp[0] ? savedTemp : nullptr);
+      SetEnvironmentVariableW(L"TMP", savedTmp[0] ? savedTmp : nullptr);
+      SetEnvironmentVariableW(L"TEMP", savedTemp[0] ? savedTemp : nullptr);
     }
   }
   ~SetupRun() {
@@ -227,9 +227,9 @@ class SetupRun {
   void StartInstall() {
     HWND button = InstallButton();
     ASSERT_NE(button, nullptr);
-    PostMessageA(button, WM_MOUSEMOVE, 0, MAKELPARAM(100, 40));
-    PostMessageA(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 40));
-    PostMessageA(button, WM_LBUTTONUP, 0, MAKELPARAM(100, 40));
+    PostMessageW(button, WM_MOUSEMOVE, 0, MAKELPARAM(100, 40));
+    PostMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 40));
+    PostMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(100, 40));
     HWND notice = testdriver::FindMessageBox(process_, "信息：", kWaitMs);
     ASSERT_NE(notice, nullptr);
     if (!noticeSaved_) SaveScreen("2-notice");
@@ -256,7 +256,7 @@ bool SetupRun::noticeSaved_ = false;
 // Removes what an install leaves behind.
 void RemoveInstall(const std::string& folder) {
   ziptest::RemoveTree(folder);
-  DeleteFileA(DesktopLink().c_str());
+  DeleteFileW(Wide(DesktopLink()).c_str());
 }
 
 // The default folder, with what an earlier install left there removed.
@@ -270,12 +270,12 @@ std::string FreshDefaultFolder() {
 // folder's name into its tree (which selects it, as a user's keys would) and
 // presses OK. False when the browser does not come or go.
 bool ChooseInBrowser(SetupRun& run, HWND label, const std::string& typed) {
-  PostMessageA(label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  PostMessageW(label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
   HWND browser = testdriver::FindMessageBox(run.process(), nullptr, kWaitMs);
   HWND tree = browser ? testdriver::FindChildByClass(browser, "SysTreeView32") : nullptr;
   if (!tree) return false;
   Sleep(300);
-  for (char c : typed) PostMessageA(tree, WM_CHAR, static_cast<unsigned char>(c), 1);
+  for (char c : typed) PostMessageW(tree, WM_CHAR, static_cast<unsigned char>(c), 1);
   Sleep(500);
   testdriver::PressButton(browser, IDOK);
   return testdriver::WaitUntilGone(browser, kWaitMs);
@@ -297,9 +297,9 @@ bool EndStartedProduct() {
 // The installation folder made with the product's executable held open
 // without sharing, so that extracting it fails. The caller closes the handle.
 HANDLE LockProductExe(const std::string& folder) {
-  CreateDirectoryA(folder.substr(0, folder.rfind('\\')).c_str(), nullptr);
-  CreateDirectoryA(folder.c_str(), nullptr);
-  return CreateFileA((folder + "\\VantrelCorvane.exe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+  CreateDirectoryW(Wide(folder.substr(0, folder.rfind('\\'))).c_str(), nullptr);
+  CreateDirectoryW(Wide(folder).c_str(), nullptr);
+  return CreateFileW(Wide((folder + "\\VantrelCorvane.exe")).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
                      nullptr);
 }
 
@@ -313,7 +313,7 @@ TEST(InstallerE2E, WindowIsBorderlessAtTop300WithPage1AndTheDefaultFolder) {
   EXPECT_EQ(rect.bottom - rect.top, 400);
   EXPECT_EQ(rect.top, 300);
   EXPECT_EQ(rect.left, (GetSystemMetrics(SM_CXSCREEN) - 250) / 2);
-  LONG style = GetWindowLongA(window, GWL_STYLE);
+  LONG style = GetWindowLongW(window, GWL_STYLE);
   EXPECT_EQ(style & (WS_CAPTION | WS_THICKFRAME | WS_BORDER), 0);
 
   HWND folder = run.FolderLabel();
@@ -376,9 +376,9 @@ TEST(InstallerE2E, CloseLabelEndsTheProgramOnReleaseOnly) {
   ASSERT_NE(run.Window(), nullptr);
   HWND close = run.Child("×");
   ASSERT_NE(close, nullptr);
-  PostMessageA(close, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  PostMessageW(close, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
   EXPECT_TRUE(run.StillRunning(1000));
-  PostMessageA(close, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  PostMessageW(close, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
   EXPECT_EQ(run.ExitCode(), 0u);
 }
 
@@ -386,15 +386,15 @@ TEST(InstallerE2E, CloseLabelEndsTheProgramOnReleaseOnly) {
 // with the product's name; Cancel leaves the label.
 TEST(InstallerE2E, FolderBrowserSetsTheChosenFolderAndCancelKeepsTheLabel) {
   std::string chosen = DesktopFolder() + "\\zzchosen";
-  CreateDirectoryA(chosen.c_str(), nullptr);
+  CreateDirectoryW(Wide(chosen).c_str(), nullptr);
 
   SetupRun run;
   HWND label = run.FolderLabel();
   ASSERT_NE(label, nullptr);
   std::string before = testdriver::GetTextOf(label);
 
-  PostMessageA(label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-  PostMessageA(label, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  PostMessageW(label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  PostMessageW(label, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
   HWND browser = testdriver::FindMessageBox(run.process(), nullptr, kWaitMs);
   ASSERT_NE(browser, nullptr);
   testdriver::PressButton(browser, IDCANCEL);
@@ -403,7 +403,7 @@ TEST(InstallerE2E, FolderBrowserSetsTheChosenFolderAndCancelKeepsTheLabel) {
 
   ASSERT_TRUE(ChooseInBrowser(run, label, "zzchosen"));
   EXPECT_EQ(Utf8(testdriver::GetTextOf(label)), Utf8(chosen + "\\" + kProduct));
-  RemoveDirectoryA(chosen.c_str());
+  RemoveDirectoryW(Wide(chosen).c_str());
 }
 
 TEST(InstallerE2E, InstallsCreatesTheShortcutAndCleansUpOnNo) {
@@ -426,9 +426,9 @@ TEST(InstallerE2E, InstallsCreatesTheShortcutAndCleansUpOnNo) {
 
   // While the prompt is up, the install button and the folder label ignore
   // the user: no second notice, no folder browser.
-  PostMessageA(run.InstallButton(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 40));
-  PostMessageA(run.InstallButton(), WM_LBUTTONUP, 0, MAKELPARAM(100, 40));
-  PostMessageA(run.FolderLabel(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  PostMessageW(run.InstallButton(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 40));
+  PostMessageW(run.InstallButton(), WM_LBUTTONUP, 0, MAKELPARAM(100, 40));
+  PostMessageW(run.FolderLabel(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
   EXPECT_EQ(testdriver::FindMessageBox(run.process(), "信息：", 1000), nullptr);
 
   testdriver::PressButton(prompt, IDNO);
@@ -437,7 +437,7 @@ TEST(InstallerE2E, InstallsCreatesTheShortcutAndCleansUpOnNo) {
   EXPECT_FALSE(ziptest::IsFile(folder.substr(0, 3) + "tool.zip"));
   // Installed files are writable (entries made on MS-DOS hosts come as
   // read-only and are set back to normal).
-  EXPECT_EQ(GetFileAttributesA((folder + "\\VantrelCorvane.exe").c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+  EXPECT_EQ(GetFileAttributesW(Wide((folder + "\\VantrelCorvane.exe")).c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
   RemoveInstall(folder);
 }
 
@@ -520,7 +520,7 @@ TEST(InstallerE2E, DriveRootArchiveNeverReplacesTheUsersToolZip) {
   EXPECT_EQ(run.ExitCode(), 0u);
   EXPECT_FALSE(ziptest::IsFile(root + "tool_1.zip"));
   EXPECT_EQ(ziptest::ReadBytes(users), "the user's own file");
-  DeleteFileA(users.c_str());
+  DeleteFileW(Wide(users).c_str());
   RemoveInstall(folder);
 }
 
@@ -531,11 +531,11 @@ TEST(InstallerE2E, CloseDuringTheFinalPromptEndsWithCode0) {
   ASSERT_NE(run.InstallToPrompt(), nullptr);
   HWND close = run.Child("×");
   ASSERT_NE(close, nullptr);
-  PostMessageA(close, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-  PostMessageA(close, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  PostMessageW(close, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  PostMessageW(close, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
   EXPECT_EQ(run.ExitCode(), 0u);
   EXPECT_EQ(testdriver::FindTopWindow(0, kProduct, nullptr, 500), nullptr);
-  DeleteFileA(TempArchive().c_str());
+  DeleteFileW(Wide(TempArchive()).c_str());
   RemoveInstall(folder);
 }
 
@@ -545,11 +545,11 @@ TEST(InstallerE2E, CloseDuringTheFinalPromptEndsWithCode0) {
 TEST(InstallerE2E, FolderWithASpaceInstallsThereAndStartsTheProductQuoted) {
   std::string chosen = DesktopFolder() + "\\zz my apps";
   std::string planted = DesktopFolder() + "\\zz.exe";
-  CreateDirectoryA(chosen.c_str(), nullptr);
+  CreateDirectoryW(Wide(chosen).c_str(), nullptr);
   char own[MAX_PATH];
   GetModuleFileNameA(nullptr, own, MAX_PATH);
   std::string sample = std::string(own).substr(0, std::string(own).rfind('\\')) + "\\sample_target.exe";
-  ASSERT_TRUE(CopyFileA(sample.c_str(), planted.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW(Wide(sample).c_str(), Wide(planted).c_str(), FALSE));
 
   SetupRun run;
   HWND label = run.FolderLabel();
@@ -565,9 +565,9 @@ TEST(InstallerE2E, FolderWithASpaceInstallsThereAndStartsTheProductQuoted) {
   EXPECT_EQ(run.ExitCode(), 0u);
   EXPECT_TRUE(EndStartedProduct());
   EXPECT_EQ(testdriver::FindTopWindow(0, "驱动测试", nullptr, 0), nullptr);
-  DeleteFileA(planted.c_str());
+  DeleteFileW(Wide(planted).c_str());
   ziptest::RemoveTree(chosen);
-  DeleteFileA(DesktopLink().c_str());
+  DeleteFileW(Wide(DesktopLink()).c_str());
 }
 
 // Neither the temporary folder nor the drive root takes the archive: the
@@ -595,7 +595,7 @@ TEST(InstallerE2E, NoPlaceForTheArchiveGivesTheWriteFailureAndLeavesTheFolder) {
   bool untouched = true;
   for (const std::string& name : occupied) {
     untouched = untouched && ziptest::ReadBytes(name) == "user";
-    DeleteFileA(name.c_str());
+    DeleteFileW(Wide(name).c_str());
   }
   EXPECT_TRUE(untouched);
 }
@@ -608,6 +608,95 @@ TEST(InstallerE2E, BrandKeyWithoutARowEndsWithRuntimeError1) {
   EXPECT_EQ(text.rfind("运行时出错!\r\n\r\n错误代码：1\r\n", 0), 0u) << Utf8(text);
   testdriver::PressButton(box, IDOK);
   EXPECT_EQ(run.ExitCode(), 0xFFFFFFFFu);
+}
+
+// The current user's shell folder `name` (e.g. "Desktop") points at another
+// folder while it lives; the old values come back after.
+class ShellFolderOverride {
+ public:
+  ShellFolderOverride(const wchar_t* name, const std::wstring& folder) : name_(name) {
+    for (const wchar_t* key : kKeys) {
+      wchar_t old[MAX_PATH] = {};
+      DWORD size = sizeof old;
+      bool had = RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ | RRF_NOEXPAND, nullptr, old, &size) ==
+                 ERROR_SUCCESS;
+      saved_.push_back(had ? std::wstring(old) : std::wstring());
+      RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_SZ, folder.c_str(),
+                      static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
+    }
+  }
+  ~ShellFolderOverride() {
+    for (size_t i = 0; i < saved_.size(); ++i) {
+      if (saved_[i].empty()) {
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, kKeys[i], name_);
+      } else {
+        RegSetKeyValueW(HKEY_CURRENT_USER, kKeys[i], name_, REG_SZ, saved_[i].c_str(),
+                        static_cast<DWORD>((saved_[i].size() + 1) * sizeof(wchar_t)));
+      }
+    }
+  }
+
+ private:
+  static constexpr const wchar_t* kKeys[2] = {
+      L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+      L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"};
+  const wchar_t* name_;
+  std::vector<std::wstring> saved_;
+};
+
+// TMP and TEMP of the programs started while it lives.
+class TempOverride {
+ public:
+  explicit TempOverride(const std::wstring& folder) {
+    for (const wchar_t* name : {L"TMP", L"TEMP"}) {
+      wchar_t old[MAX_PATH] = {};
+      GetEnvironmentVariableW(name, old, MAX_PATH);
+      saved_.push_back(old);
+      SetEnvironmentVariableW(name, folder.c_str());
+    }
+  }
+  ~TempOverride() {
+    SetEnvironmentVariableW(L"TMP", saved_[0].empty() ? nullptr : saved_[0].c_str());
+    SetEnvironmentVariableW(L"TEMP", saved_[1].empty() ? nullptr : saved_[1].c_str());
+  }
+
+ private:
+  std::vector<std::wstring> saved_;
+};
+
+bool WideExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// A user whose profile holds characters that GBK lacks (a Korean name): the
+// desktop and the temporary folder lie under it. The install completes, the
+// shortcut lands on that user's desktop and points at the product, and the
+// archive is removed from that temporary folder.
+TEST(InstallerE2E, ProfileOutsideGbkGetsItsShortcutAndInstall) {
+  const std::wstring profile = L"C:\\users\\\uae40\ubbfc\uc218";  // 김민수
+  const std::wstring desktop = profile + L"\\Desktop", temp = profile + L"\\Temp";
+  for (const std::wstring& f : {profile, desktop, temp}) CreateDirectoryW(f.c_str(), nullptr);
+  const std::wstring link = desktop + L"\\VantrelCorvane.lnk";
+  DeleteFileW(link.c_str());
+  std::string folder = FreshDefaultFolder();
+  {
+    ShellFolderOverride desktopOverride(L"Desktop", desktop);
+    TempOverride tempOverride(temp + L"\\");
+    SetupRun run;
+    ASSERT_NE(run.Window(), nullptr);
+    HWND prompt = run.InstallToPrompt();
+    ASSERT_NE(prompt, nullptr);
+    EXPECT_EQ(run.LogText(), "3.创建快捷方式..成功");
+    for (const char* file : kInstalledFiles) EXPECT_TRUE(ziptest::IsFile(folder + "\\" + file)) << Utf8(file);
+    EXPECT_TRUE(WideExists(link));
+    CoInitialize(nullptr);
+    linktest::LinkInfo info = linktest::ReadLink(link);
+    CoUninitialize();
+    EXPECT_EQ(Utf8(info.path), Utf8(folder + "\\VantrelCorvane.exe"));
+    testdriver::PressButton(prompt, IDNO);
+    EXPECT_EQ(run.ExitCode(), 0u);
+    EXPECT_FALSE(WideExists(temp + L"\\tool.zip"));
+  }
+  DeleteFileW(link.c_str());
+  RemoveInstall(folder);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/wide_text_win.h"
 #include "frame/blocks.h"
 #include "frame/form_format.h"
 #include "frame/form_writer.h"
@@ -79,7 +80,7 @@ LRESULT CALLBACK BackdropProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
       return 0;
     }
   }
-  return DefWindowProcA(hwnd, msg, wParam, lParam);
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 void* CreateBackdrop(const UnitCreateParams& p) {
@@ -414,17 +415,15 @@ int Properties() {
     WriteInt(kFill, kLabelBorderStyle, style);
     HWND h = UnitWindow(kFill);
     ProbeLog("border %d -> %d style %x ex %x", style, ReadInt(kFill, kLabelBorderStyle),
-             static_cast<unsigned>(GetWindowLongA(h, GWL_STYLE) & WS_BORDER),
-             static_cast<unsigned>(GetWindowLongA(h, GWL_EXSTYLE) &
+             static_cast<unsigned>(GetWindowLongW(h, GWL_STYLE) & WS_BORDER),
+             static_cast<unsigned>(GetWindowLongW(h, GWL_EXSTYLE) &
                                    (WS_EX_CLIENTEDGE | WS_EX_DLGMODALFRAME | WS_EX_STATICEDGE)));
   }
   ProbeLog("caption %s|%s", ReadText(kFill, kLabelCaption).c_str(), ReadText(kTrans, kTransLabelCaption).c_str());
   WritePointer(kFill, kLabelCaption, "新的");
   WritePointer(kTrans, kTransLabelCaption, nullptr);
-  char text[32] = {};
-  GetWindowTextA(UnitWindow(kFill), text, sizeof text);
   ProbeLog("caption %s|%s window %s", ReadText(kFill, kLabelCaption).c_str(),
-           ReadText(kTrans, kTransLabelCaption).c_str(), text);
+           ReadText(kTrans, kTransLabelCaption).c_str(), WindowTextGbk(UnitWindow(kFill)).c_str());
   WritePointer(kFill, kLabelDataSource, "源");
   WritePointer(kFill, kLabelDataColumn, "列");
   ProbeLog("binding %s %s caption %s", ReadText(kFill, kLabelDataSource).c_str(),
@@ -439,7 +438,7 @@ int Properties() {
   ProbeLog("picture %u", ReadBytesLength(kNatural, kLabelBackPicture));
   WritePointer(kNatural, kLabelBackPicture, nullptr);
   ProbeLog("picture %u", ReadBytesLength(kNatural, kLabelBackPicture));
-  ProbeLog("ex trans %x", static_cast<unsigned>(GetWindowLongA(UnitWindow(kTrans), GWL_EXSTYLE) & WS_EX_TRANSPARENT));
+  ProbeLog("ex trans %x", static_cast<unsigned>(GetWindowLongW(UnitWindow(kTrans), GWL_EXSTYLE) & WS_EX_TRANSPARENT));
   return 0;
 }
 
@@ -457,9 +456,7 @@ int Worker() {
   // The window thread keeps its messages moving while the worker writes.
   while (MsgWaitForMultipleObjects(1, &thread, FALSE, 10000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) Pump();
   CloseHandle(thread);
-  char text[64] = {};
-  GetWindowTextA(UnitWindow(kFill), text, sizeof text);
-  ProbeLog("window text %s", text);
+  ProbeLog("window text %s", WindowTextGbk(UnitWindow(kFill)).c_str());
   return 0;
 }
 

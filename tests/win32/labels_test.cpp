@@ -300,9 +300,9 @@ TEST(Labels, MouseInputReachesBoundHandlersThroughTheFrame) {
   HWND label = run.WindowOf("underlined");
   HWND trans = run.WindowOf("trans");
   ASSERT_TRUE(label && trans);
-  PostMessageA(label, WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, MAKELPARAM(5, 6));
-  PostMessageA(label, WM_LBUTTONUP, 0, MAKELPARAM(5, 6));  // no handler bound: nothing logged
-  PostMessageA(trans, WM_LBUTTONUP, 0, MAKELPARAM(7, 8));
+  PostMessageW(label, WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, MAKELPARAM(5, 6));
+  PostMessageW(label, WM_LBUTTONUP, 0, MAKELPARAM(5, 6));  // no handler bound: nothing logged
+  PostMessageW(trans, WM_LBUTTONUP, 0, MAKELPARAM(7, 8));
   EXPECT_TRUE(run.WaitForLine("ev underlined -1 5 6 2")) << run.Joined();
   EXPECT_TRUE(run.WaitForLine("ev trans -2 7 8 0")) << run.Joined();
 

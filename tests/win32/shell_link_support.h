@@ -15,34 +15,44 @@ struct LinkInfo {
   std::string path, description, arguments, workingFolder;
 };
 
-inline LinkInfo ReadLink(const std::string& file) {
+// The link file's texts in GBK (code page 936, whatever the system's).
+inline LinkInfo ReadLink(const std::wstring& file) {
   LinkInfo info;
-  IShellLinkA* link = nullptr;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+  IShellLinkW* link = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                               reinterpret_cast<void**>(&link))))
     return info;
+  auto gbk = [](const wchar_t* wide) {
+    char buffer[2 * MAX_PATH] = {};
+    WideCharToMultiByte(936, 0, wide, -1, buffer, sizeof buffer, nullptr, nullptr);
+    return std::string(buffer);
+  };
   IPersistFile* persist = nullptr;
   link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist));
-  wchar_t wide[MAX_PATH];
-  MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wide, MAX_PATH);
-  if (persist && SUCCEEDED(persist->Load(wide, STGM_READ))) {
-    char buffer[MAX_PATH] = {};
+  if (persist && SUCCEEDED(persist->Load(file.c_str(), STGM_READ))) {
+    wchar_t buffer[MAX_PATH] = {};
     info.loaded = true;
     link->GetPath(buffer, MAX_PATH, nullptr, SLGP_RAWPATH);
-    info.path = buffer;
+    info.path = gbk(buffer);
     buffer[0] = 0;
     link->GetDescription(buffer, MAX_PATH);
-    info.description = buffer;
+    info.description = gbk(buffer);
     buffer[0] = 0;
     link->GetArguments(buffer, MAX_PATH);
-    info.arguments = buffer;
+    info.arguments = gbk(buffer);
     buffer[0] = 0;
     link->GetWorkingDirectory(buffer, MAX_PATH);
-    info.workingFolder = buffer;
+    info.workingFolder = gbk(buffer);
   }
   if (persist) persist->Release();
   link->Release();
   return info;
+}
+
+inline LinkInfo ReadLink(const std::string& gbkFile) {
+  wchar_t wide[MAX_PATH] = {};
+  MultiByteToWideChar(936, 0, gbkFile.c_str(), -1, wide, MAX_PATH);
+  return ReadLink(std::wstring(wide));
 }
 
 }  // namespace linktest

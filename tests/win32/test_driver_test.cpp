@@ -271,9 +271,9 @@ TEST(QuotedArgumentTest, ArgumentsSurviveTheRoundTrip) {
   EXPECT_EQ(simple, "a\\b c");
 }
 
-TEST(AnsiToUtf8Test, ConvertsTheGbkCodePage) {
-  EXPECT_EQ(testdriver::AnsiToUtf8("驱动测试 ok"), u8"驱动测试 ok");
-  EXPECT_EQ(testdriver::AnsiToUtf8(""), "");
+TEST(GbkToUtf8Test, ConvertsTheGbkCodePage) {
+  EXPECT_EQ(testdriver::GbkToUtf8("驱动测试 ok"), u8"驱动测试 ok");
+  EXPECT_EQ(testdriver::GbkToUtf8(""), "");
 }
 
 }  // namespace

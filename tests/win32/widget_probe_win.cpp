@@ -325,7 +325,7 @@ class Snapshot {
     {
       SelectGuard select(dc.get(), section.get());
       PatBlt(dc.get(), 0, 0, width_, height_, WHITENESS);
-      SendMessageA(hwnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()), PRF_CLIENT);
+      SendMessageW(hwnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()), PRF_CLIENT);
       GdiFlush();
     }
     const uint8_t* p = static_cast<const uint8_t*>(bits);
@@ -382,14 +382,14 @@ int Bar() {
   auto logBar = [](const char* tag) {
     HWND h = UnitWindow(kBar);
     PBRANGE range = {};
-    SendMessageA(h, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
+    SendMessageW(h, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
     ProbeLog("bar %s pos=%d range=%d..%d Position=%d Minimum=%d Maximum=%d", tag,
-        static_cast<int>(SendMessageA(h, PBM_GETPOS, 0, 0)), range.iLow, range.iHigh, ReadInt(kBar, kBarPosition),
+        static_cast<int>(SendMessageW(h, PBM_GETPOS, 0, 0)), range.iLow, range.iHigh, ReadInt(kBar, kBarPosition),
         ReadInt(kBar, kBarMinimum), ReadInt(kBar, kBarMaximum));
   };
   logBar("start");
-  ProbeLog("bar style smooth=%d vertical=%d border=%d", (GetWindowLongA(bar, GWL_STYLE) & PBS_SMOOTH) != 0,
-      (GetWindowLongA(bar, GWL_STYLE) & PBS_VERTICAL) != 0, ReadInt(kBar, kBarBorderStyle));
+  ProbeLog("bar style smooth=%d vertical=%d border=%d", (GetWindowLongW(bar, GWL_STYLE) & PBS_SMOOTH) != 0,
+      (GetWindowLongW(bar, GWL_STYLE) & PBS_VERTICAL) != 0, ReadInt(kBar, kBarBorderStyle));
   WriteInt(kBar, kBarPosition, 150);
   logBar("150");
   WriteInt(kBar, kBarPosition, 50);
@@ -405,7 +405,7 @@ int Bar() {
   WriteInt(kBar, kBarVertical, 1);
   HWND rebuilt = UnitWindow(kBar);
   ProbeLog("bar recreated=%d old-gone=%d vertical=%d smooth=%d", rebuilt != bar, !IsWindow(bar),
-      (GetWindowLongA(rebuilt, GWL_STYLE) & PBS_VERTICAL) != 0, (GetWindowLongA(rebuilt, GWL_STYLE) & PBS_SMOOTH) != 0);
+      (GetWindowLongW(rebuilt, GWL_STYLE) & PBS_VERTICAL) != 0, (GetWindowLongW(rebuilt, GWL_STYLE) & PBS_SMOOTH) != 0);
   logBar("rebuilt");
   WriteInt(kBar, kBarVertical, 1);
   ProbeLog("bar same=%d", UnitWindow(kBar) == rebuilt);
@@ -463,7 +463,7 @@ int Animation() {
 
 // Sends a mouse message to a button at a point of its client area.
 void Mouse(uint32_t unitId, UINT msg, int x, int y, bool held) {
-  SendMessageA(UnitWindow(unitId), msg, held ? MK_LBUTTON : 0,
+  SendMessageW(UnitWindow(unitId), msg, held ? MK_LBUTTON : 0,
                MAKELPARAM(static_cast<WORD>(static_cast<short>(x)), static_cast<WORD>(static_cast<short>(y))));
 }
 

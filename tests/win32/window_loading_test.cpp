@@ -238,8 +238,8 @@ TEST(WindowLoading, ShownWindowIdlesAndEndsTheLoopWhenClosed) {
   ProbeRun run("show");
   HWND window = testdriver::FindTopWindow(run.process(), "窗口探针", "CWinFormUnit", probetest::kProbeWaitMs);
   ASSERT_NE(window, nullptr);
-  EXPECT_FALSE(GetWindowLongA(window, GWL_STYLE) & WS_CAPTION);
-  EXPECT_TRUE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_APPWINDOW);
+  EXPECT_FALSE(GetWindowLongW(window, GWL_STYLE) & WS_CAPTION);
+  EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_APPWINDOW);
   EXPECT_EQ(GetWindow(window, GW_OWNER), nullptr);
   // The loop goes idle once the window is up; wait for the handler's line.
   for (int i = 0; i < 300 && !Has(run.Lines(), "ev 窗口 7"); ++i) Sleep(testdriver::kPollIntervalMs);

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <functional>
 
+#include "payload/entry_rules.h"
 #include "payload/zip_unit_win.h"
 #include "tests/win32/zip_test_support.h"
 
@@ -252,8 +253,8 @@ TEST(ExtractArchiveTest, UnsafeNamesFailTheWholeArchiveBeforeAnythingIsWritten) 
                                                  FolderEntry("sub/"), FileEntry(name, "evil")});
     std::string root = scratch / "root";
     std::string target = root + "\\t";
-    ASSERT_TRUE(CreateDirectoryA(root.c_str(), nullptr));
-    ASSERT_TRUE(CreateDirectoryA(target.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(Wide(root).c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(Wide(target).c_str(), nullptr));
     Recorder recorder;
     EXPECT_EQ(RunExtract(archive, target, &recorder), kExtractFailed);
     EXPECT_EQ(recorder.percents, (std::vector<int>{0}));
@@ -262,6 +263,42 @@ TEST(ExtractArchiveTest, UnsafeNamesFailTheWholeArchiveBeforeAnythingIsWritten) 
     std::vector<std::string> top = ListFolder(scratch.Path());
     std::sort(top.begin(), top.end());
     EXPECT_EQ(top, (std::vector<std::string>{"root", "tool.zip"}));
+  }
+}
+
+// Names flagged as UTF-8 and names in GBK reach the disk as the same
+// characters, also characters that GBK lacks; a UTF-8 name is held to the
+// same rules.
+TEST(ExtractArchiveTest, Utf8AndGbkNamesReachTheDiskAsTheirCharacters) {
+  Entry utf8Folder = FolderEntry(u8"한국어/");
+  utf8Folder.flags = kZipFlagUtf8Name;
+  Entry utf8File = FileEntry(u8"한국어/설정.ini", "korean");
+  utf8File.flags = kZipFlagUtf8Name;
+  Entry utf8Chinese = FileEntry(u8"共享.txt", "utf-8 chinese");
+  utf8Chinese.flags = kZipFlagUtf8Name;
+  ScratchFolder scratch;
+  std::string archive = WriteArchive(scratch, {FileEntry("设置.ini", "gbk"), utf8Folder, utf8File, utf8Chinese});
+  std::string target = scratch / "out";
+  Recorder recorder;
+  ASSERT_EQ(RunExtract(archive, target, &recorder), kExtractSucceeded);
+  auto exists = [](const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; };
+  const std::wstring out = Wide(target) + L"\\";
+  EXPECT_TRUE(exists(out + L"\u8bbe\u7f6e.ini"));                       // 设置.ini
+  EXPECT_TRUE(exists(out + L"\ud55c\uad6d\uc5b4\\\uc124\uc815.ini"));  // 한국어\설정.ini
+  EXPECT_TRUE(exists(out + L"\u5171\u4eab.txt"));                       // 共享.txt
+  EXPECT_EQ(ReadBytes(target + "\\共享.txt"), "utf-8 chinese");
+
+  for (const char* name : {u8"中/../../evil.txt", "\xC0\xAF..\xC0\xAF" "evil.txt", u8"a/한:stream"}) {
+    SCOPED_TRACE(name);
+    ScratchFolder bad;
+    Entry evil = FileEntry(name, "evil");
+    evil.flags = kZipFlagUtf8Name;
+    std::string badArchive = WriteArchive(bad, {FileEntry("fine.txt", "fine"), evil});
+    std::string root = bad / "root";
+    Recorder badRecorder;
+    EXPECT_EQ(RunExtract(badArchive, root + "\\t", &badRecorder), kExtractFailed);
+    EXPECT_TRUE(ListFolder(root + "\\t").empty());
+    EXPECT_EQ(ListFolder(root), (std::vector<std::string>{"t"}));
   }
 }
 
@@ -424,7 +461,7 @@ TEST_F(ZipUnitTest, NotificationsAreAnswered) {
 TEST_F(ZipUnitTest, WindowCarriesStylesAndReportsItsDestruction) {
   HWND w = CreateZipUnitWindow(parent_, WS_VISIBLE, 0x21, 5, 6, 20, 10, kWindowId, 0x16010021);
   ASSERT_NE(w, nullptr);
-  EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(w, GWL_STYLE)) & (WS_VISIBLE | kZipUnitStyle),
+  EXPECT_EQ(static_cast<DWORD>(GetWindowLongW(w, GWL_STYLE)) & (WS_VISIBLE | kZipUnitStyle),
             static_cast<DWORD>(WS_VISIBLE | kZipUnitStyle));
   EXPECT_EQ(GetClassLongA(w, GCL_STYLE) & CS_DBLCLKS, static_cast<DWORD>(CS_DBLCLKS));
   EXPECT_EQ(GetDlgCtrlID(w), 0x21);

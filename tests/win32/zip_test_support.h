@@ -12,6 +12,33 @@
 
 namespace ziptest {
 
+// Paths are GBK text on the tests' side, as in the program; the system is
+// asked in UTF-16 with code page 936 named, so that the tests run alike under
+// every system code page.
+inline std::wstring Wide(const std::string& gbk) {
+  if (gbk.empty()) return std::wstring();
+  int n = MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+  if (n > 0) MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), &wide[0], n);
+  return wide;
+}
+
+inline std::string Gbk(const wchar_t* wide) {
+  int n = WideCharToMultiByte(936, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 1) return std::string();
+  std::string gbk(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(936, 0, wide, -1, &gbk[0], n, nullptr, nullptr);
+  gbk.resize(static_cast<size_t>(n - 1));
+  return gbk;
+}
+
+// The temporary folder, ending in "\\".
+inline std::string TempFolder() {
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  return Gbk(temp);
+}
+
 // 2018-05-01 17:27:02 in MS-DOS form.
 constexpr uint16_t kDosDate = ((2018 - 1980) << 9) | (5 << 5) | 1;
 constexpr uint16_t kDosTime = (17 << 11) | (27 << 5) | (2 / 2);
@@ -28,6 +55,7 @@ struct Entry {
   uint16_t versionMadeBy = 20;
   uint16_t dosDate = kDosDate;
   uint16_t dosTime = kDosTime;
+  uint16_t flags = 0;  // general-purpose flags, in both records (bit 11: a UTF-8 name)
   std::string localExtra;
 };
 
@@ -109,7 +137,7 @@ inline Archive BuildArchive(const std::vector<Entry>& entries) {
     a.local.push_back(a.bytes.size());
     AppendLe32(a.bytes, 0x04034B50);
     AppendLe16(a.bytes, 20);
-    AppendLe16(a.bytes, 0);
+    AppendLe16(a.bytes, e.flags);
     AppendLe16(a.bytes, e.method);
     AppendLe16(a.bytes, e.dosTime);
     AppendLe16(a.bytes, e.dosDate);
@@ -131,7 +159,7 @@ inline Archive BuildArchive(const std::vector<Entry>& entries) {
     AppendLe32(a.bytes, 0x02014B50);
     AppendLe16(a.bytes, e.versionMadeBy);
     AppendLe16(a.bytes, 20);
-    AppendLe16(a.bytes, 0);
+    AppendLe16(a.bytes, e.flags);
     AppendLe16(a.bytes, e.method);
     AppendLe16(a.bytes, e.dosTime);
     AppendLe16(a.bytes, e.dosDate);
@@ -177,7 +205,7 @@ inline std::string LargeText(size_t size) {
 }
 
 inline bool WriteBytes(const std::string& path, const std::string& bytes) {
-  HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  HANDLE f = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (f == INVALID_HANDLE_VALUE) return false;
   DWORD put = 0;
@@ -188,7 +216,7 @@ inline bool WriteBytes(const std::string& path, const std::string& bytes) {
 
 // The file's bytes, or "<missing>" when it cannot be read.
 inline std::string ReadBytes(const std::string& path) {
-  HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  HANDLE f = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (f == INVALID_HANDLE_VALUE) return "<missing>";
   std::string out;
@@ -200,25 +228,25 @@ inline std::string ReadBytes(const std::string& path) {
 }
 
 inline bool IsFile(const std::string& path) {
-  DWORD a = GetFileAttributesA(path.c_str());
+  DWORD a = GetFileAttributesW(Wide(path).c_str());
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 inline bool IsFolder(const std::string& path) {
-  DWORD a = GetFileAttributesA(path.c_str());
+  DWORD a = GetFileAttributesW(Wide(path).c_str());
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // Names in a folder, without "." and "..", in the order the system lists them.
 inline std::vector<std::string> ListFolder(const std::string& folder) {
   std::vector<std::string> names;
-  WIN32_FIND_DATAA found;
-  HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &found);
+  WIN32_FIND_DATAW found;
+  HANDLE h = FindFirstFileW(Wide(folder + "\\*").c_str(), &found);
   if (h == INVALID_HANDLE_VALUE) return names;
   do {
-    std::string n = found.cFileName;
+    std::string n = Gbk(found.cFileName);
     if (n != "." && n != "..") names.push_back(n);
-  } while (FindNextFileA(h, &found));
+  } while (FindNextFileW(h, &found));
   FindClose(h);
   return names;
 }
@@ -226,13 +254,13 @@ inline std::vector<std::string> ListFolder(const std::string& folder) {
 inline void RemoveTree(const std::string& path) {
   for (const std::string& name : ListFolder(path)) {
     std::string child = path + "\\" + name;
-    SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+    SetFileAttributesW(Wide(child).c_str(), FILE_ATTRIBUTE_NORMAL);
     if (IsFolder(child))
       RemoveTree(child);
     else
-      DeleteFileA(child.c_str());
+      DeleteFileW(Wide(child).c_str());
   }
-  RemoveDirectoryA(path.c_str());
+  RemoveDirectoryW(Wide(path).c_str());
 }
 
 // A fresh folder under the temporary folder, removed with everything in it.
@@ -240,12 +268,10 @@ class ScratchFolder {
  public:
   ScratchFolder() {
     static int counter = 0;
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    path_ = std::string(temp) + "ziptest_" + std::to_string(GetCurrentProcessId()) + "_" +
+    path_ = TempFolder() + "ziptest_" + std::to_string(GetCurrentProcessId()) + "_" +
             std::to_string(++counter);
     RemoveTree(path_);
-    CreateDirectoryA(path_.c_str(), nullptr);
+    CreateDirectoryW(Wide(path_).c_str(), nullptr);
   }
   ~ScratchFolder() { RemoveTree(path_); }
   ScratchFolder(const ScratchFolder&) = delete;
