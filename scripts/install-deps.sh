@@ -41,8 +41,14 @@ SRC
   fi
 fi
 
-if ! locale -a 2>/dev/null | grep -qi '^zh_CN.utf8$'; then
-  sudo_ sed -i 's/^# *zh_CN.UTF-8 UTF-8/zh_CN.UTF-8 UTF-8/' /etc/locale.gen
-  grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' | sudo_ tee -a /etc/locale.gen >/dev/null
-  sudo_ locale-gen >/dev/null
-fi
+# The Windows tests run under a Chinese, an English and a Japanese locale
+# (ANSI code pages 936, 1252 and 932).
+locales=(zh_CN en_US ja_JP)
+need_gen=0
+for l in "${locales[@]}"; do
+  locale -a 2>/dev/null | grep -qi "^$l.utf8$" && continue
+  need_gen=1
+  sudo_ sed -i "s/^# *$l.UTF-8 UTF-8/$l.UTF-8 UTF-8/" /etc/locale.gen
+  grep -q "^$l.UTF-8 UTF-8" /etc/locale.gen || echo "$l.UTF-8 UTF-8" | sudo_ tee -a /etc/locale.gen >/dev/null
+done
+[ "$need_gen" -eq 0 ] || sudo_ locale-gen >/dev/null

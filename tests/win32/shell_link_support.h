@@ -13,6 +13,8 @@ namespace linktest {
 struct LinkInfo {
   bool loaded = false;
   std::string path, description, arguments, workingFolder;
+  // The target as the link's item list names it: what the shell opens.
+  std::string target;
 };
 
 // The link file's texts in GBK (code page 936, whatever the system's).
@@ -43,6 +45,13 @@ inline LinkInfo ReadLink(const std::wstring& file) {
     buffer[0] = 0;
     link->GetWorkingDirectory(buffer, MAX_PATH);
     info.workingFolder = gbk(buffer);
+    LPITEMIDLIST item = nullptr;
+    buffer[0] = 0;
+    if (SUCCEEDED(link->GetIDList(&item)) && item) {
+      SHGetPathFromIDListW(item, buffer);
+      CoTaskMemFree(item);
+    }
+    info.target = gbk(buffer);
   }
   if (persist) persist->Release();
   link->Release();

@@ -34,7 +34,7 @@ struct Recorder {
 // A file without READONLY, HIDDEN or SYSTEM. (Wine reports ARCHIVE for every
 // file whose attributes were set to NORMAL, so that bit is not looked at.)
 bool HasNormalAttributes(const std::string& path) {
-  DWORD a = GetFileAttributesA(path.c_str());
+  DWORD a = GetFileAttributesW(Wide(path).c_str());
   return a != INVALID_FILE_ATTRIBUTES &&
          (a & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                FILE_ATTRIBUTE_DIRECTORY)) == 0;
@@ -75,7 +75,7 @@ TEST(ExtractArchiveTest, SixEntriesReportEachEntryThenHundred) {
     std::string path = target + "\\" + file;
     EXPECT_TRUE(HasNormalAttributes(path)) << file;
     WIN32_FILE_ATTRIBUTE_DATA data;
-    ASSERT_TRUE(GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) << file;
+    ASSERT_TRUE(GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) << file;
     EXPECT_EQ(FileTimeValue(data.ftLastWriteTime), ExpectedDosTimeAsUtc()) << file;
   }
 }
@@ -84,11 +84,11 @@ TEST(ExtractArchiveTest, SecondRunOverwritesReadOnlyFilesAndKeepsExistingFolders
   ScratchFolder scratch;
   std::string archive = WriteArchive(scratch, SixEntries());
   std::string target = scratch / "t";
-  ASSERT_TRUE(CreateDirectoryA(target.c_str(), nullptr));
-  ASSERT_TRUE(CreateDirectoryA((target + "\\share").c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(Wide(target).c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(Wide((target + "\\share")).c_str(), nullptr));
   std::string old = target + "\\readme.txt";
   ASSERT_TRUE(WriteBytes(old, "an older, longer text"));
-  ASSERT_TRUE(SetFileAttributesA(old.c_str(), FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(SetFileAttributesW(Wide(old).c_str(), FILE_ATTRIBUTE_READONLY));
   for (int run = 0; run < 2; ++run) {
     Recorder recorder;
     EXPECT_EQ(RunExtract(archive, target, &recorder), kExtractSucceeded) << run;
@@ -311,7 +311,7 @@ TEST(ExtractArchiveTest, HandlerAnsweringFalseStopsAfterFirstEntry) {
   EXPECT_EQ(RunExtract(archive, scratch / "t", &recorder), kExtractSucceeded);
   EXPECT_EQ(recorder.percents, (std::vector<int>{0}));
   EXPECT_EQ(ListFolder(scratch / "t"), (std::vector<std::string>{"a.txt"}));
-  EXPECT_TRUE(DeleteFileA(archive.c_str())) << "the archive is closed after a stop";
+  EXPECT_TRUE(DeleteFileW(Wide(archive).c_str())) << "the archive is closed after a stop";
 }
 
 TEST(ExtractArchiveTest, TargetHeldOpenWithoutWriteSharingFails) {
@@ -319,9 +319,9 @@ TEST(ExtractArchiveTest, TargetHeldOpenWithoutWriteSharingFails) {
   std::string archive = WriteArchive(
       scratch, {FileEntry("a.txt", "1"), FileEntry("b.txt", "2"), FileEntry("c.txt", "3")});
   std::string target = scratch / "t";
-  ASSERT_TRUE(CreateDirectoryA(target.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(Wide(target).c_str(), nullptr));
   ASSERT_TRUE(WriteBytes(target + "\\b.txt", "running"));
-  HANDLE held = CreateFileA((target + "\\b.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+  HANDLE held = CreateFileW(Wide((target + "\\b.txt")).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                             OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   Recorder recorder;
@@ -368,11 +368,11 @@ TEST(ExtractArchiveTest, ArchiveCannotBeDeletedDuringTheClosingReport) {
   recorder.onEvent = [&](int percent) {
     if (percent != 100) return;
     ++deleteTries;
-    EXPECT_FALSE(DeleteFileA(archive.c_str()));
+    EXPECT_FALSE(DeleteFileW(Wide(archive).c_str()));
   };
   EXPECT_EQ(RunExtract(archive, scratch / "t", &recorder), kExtractSucceeded);
   EXPECT_EQ(deleteTries, 1);
-  EXPECT_TRUE(DeleteFileA(archive.c_str()));
+  EXPECT_TRUE(DeleteFileW(Wide(archive).c_str()));
 }
 
 // --- The ZIP unit: Extract through a FrameService test double. ---
