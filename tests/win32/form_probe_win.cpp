@@ -11,12 +11,12 @@
 #include <utility>
 #include <vector>
 
-#include "frame/wide_text_win.h"
 #include "frame/blocks.h"
 #include "frame/core_commands.h"
 #include "frame/form_writer.h"
 #include "frame/property_values.h"
 #include "frame/text_commands.h"
+#include "frame/wide_text_win.h"
 #include "frame/window_record.h"
 #include "tests/win32/form_probe.h"
 #include "tests/win32/probe_units.h"

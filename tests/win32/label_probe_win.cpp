@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "frame/wide_text_win.h"
 #include "frame/blocks.h"
 #include "frame/form_format.h"
 #include "frame/form_writer.h"
 #include "frame/property_values.h"
+#include "frame/wide_text_win.h"
 #include "frame/window_record.h"
 #include "tests/win32/probe_log.h"
 #include "tests/win32/probe_units.h"
