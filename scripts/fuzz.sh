@@ -10,7 +10,9 @@
 # corpus tests/fuzz/corpus/NAME and keeps what it finds in the scratch folder
 # build/fuzz/corpus/NAME; crashing inputs go to build/fuzz/artifacts/NAME.
 # For each target it prints the executions, the coverage (cov and ft of
-# libFuzzer's last status line) and the crashes.
+# libFuzzer's last status line) and the crashes. FUZZ_ARGS adds libFuzzer
+# options to every run, e.g. FUZZ_ARGS=-runs=10000000 to stop a target after
+# that many executions even when its time is not up.
 #
 # --merge: after the runs, adds the scratch inputs that reach code the
 # committed corpus does not to tests/fuzz/corpus/NAME, smallest first, at
@@ -21,7 +23,6 @@
 # (Debian 12, as root or with sudo). Runs the fuzzers under nice.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$PWD
 
 all_targets=(form_reader picture records text_commands zip_check form_json archive)
 seconds=60
@@ -32,7 +33,7 @@ for arg in "$@"; do
   case "$arg" in
     --merge) merge=1 ;;
     --build-only) build_only=1 ;;
-    -h|--help) sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     ''|*[!0-9]*)
       if [ ! -f "tests/fuzz/${arg}_fuzz.cpp" ]; then
         echo "fuzz.sh: unknown target '$arg' (targets: ${all_targets[*]})" >&2
@@ -87,7 +88,7 @@ for t in "${targets[@]}"; do
   echo "fuzz.sh: $t for ${seconds}s (log: $log)"
   rc=0
   nice -n 15 "$bin" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 -rss_limit_mb=2560 \
-    -artifact_prefix="$artifacts/" "$scratch" "tests/fuzz/corpus/$t" >"$log" 2>&1 || rc=$?
+    -artifact_prefix="$artifacts/" ${FUZZ_ARGS:-} "$scratch" "tests/fuzz/corpus/$t" >"$log" 2>&1 || rc=$?
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   status=$(grep -E '^#[0-9]+[[:space:]]+(DONE|pulse|NEW|REDUCE|INITED|RELOAD)' "$log" | tail -1 || true)
   cov=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$status")

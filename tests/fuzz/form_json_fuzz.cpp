@@ -49,16 +49,24 @@ void WriteFile(const std::string& path, const void* data, size_t size) {
   if (!f || std::fwrite(data, 1, size, f) != size || std::fclose(f) != 0) Broken("cannot write " + path);
 }
 
-// The scratch folder, made on first use: "a.bmp", "b.bin" and an empty
-// "empty.bin" (which the compiler must refuse).
+const char* const kScratchFiles[] = {"a.bmp", "b.bin", "empty.bin"};
+char gScratch[] = "/tmp/form_json_fuzz.XXXXXX";
+
+void RemoveScratchFolder() {
+  for (const char* name : kScratchFiles) unlink((std::string(gScratch) + "/" + name).c_str());
+  rmdir(gScratch);
+}
+
+// The scratch folder, made on first use and removed at exit: "a.bmp",
+// "b.bin" and an empty "empty.bin" (which the compiler must refuse).
 const std::string& ScratchFolder() {
   static const std::string folder = [] {
-    char pattern[] = "/tmp/form_json_fuzz.XXXXXX";
-    if (!mkdtemp(pattern)) Broken("cannot make a scratch folder");
-    const std::string f = pattern;
-    WriteFile(f + "/a.bmp", kTinyBmp, sizeof kTinyBmp);
-    WriteFile(f + "/b.bin", "music", 5);
-    WriteFile(f + "/empty.bin", "", 0);
+    if (!mkdtemp(gScratch)) Broken("cannot make a scratch folder");
+    std::atexit(RemoveScratchFolder);
+    const std::string f = gScratch;
+    WriteFile(f + "/" + kScratchFiles[0], kTinyBmp, sizeof kTinyBmp);
+    WriteFile(f + "/" + kScratchFiles[1], "music", 5);
+    WriteFile(f + "/" + kScratchFiles[2], "", 0);
     return f;
   }();
   return folder;
