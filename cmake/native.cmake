@@ -6,6 +6,14 @@ if(SETUP_SANITIZE)
   target_link_options(project_options INTERFACE -fsanitize=address,undefined)
 endif()
 
+# Coverage-guided fuzzing (scripts/fuzz.sh, clang only): our code gets the
+# fuzzer's coverage instrumentation and the fuzz targets link libFuzzer
+# instead of the plain driver.
+option(SETUP_LIBFUZZER "Build the fuzz targets with libFuzzer (clang)" OFF)
+if(SETUP_LIBFUZZER)
+  target_compile_options(project_options INTERFACE -fsanitize=fuzzer-no-link)
+endif()
+
 find_package(GTest QUIET)
 if(NOT GTest_FOUND)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
@@ -19,4 +27,13 @@ find_package(JPEG REQUIRED)
 setup_core_libraries(JPEG::JPEG)
 
 add_subdirectory(tools ${CMAKE_BINARY_DIR}/tools)
+
+# The archive walk over a ZIP in memory, through the unzip library: used by
+# the native tests and the archive fuzz target.
+find_package(ZLIB REQUIRED)
+find_path(MINIZIP_INCLUDE_DIR minizip/unzip.h REQUIRED)
+find_library(MINIZIP_LIBRARY minizip REQUIRED)
+add_library(archive_parse STATIC payload/archive_parse.cpp)
+target_include_directories(archive_parse PRIVATE ${MINIZIP_INCLUDE_DIR}/minizip)
+target_link_libraries(archive_parse PUBLIC payload_core ${MINIZIP_LIBRARY} ZLIB::ZLIB)
 add_subdirectory(tests/native)

@@ -261,6 +261,10 @@ EntryNameVerdict CheckEntryName(const char* name, size_t length, EntryNameEncodi
     if (size == 1) {
       colon = colon || name[i] == ':';
       invalid = invalid || IsInvalidNameByte(name[i]);
+    } else {
+      // A NUL never is a second byte: the extractor uses the name as a C
+      // string, which would end there and drop what the check saw after it.
+      invalid = invalid || name[i + 1] == '\0';
     }
     i += size;
   }

@@ -100,7 +100,8 @@ enum class EntryNameVerdict {
   kColon,               // ":" elsewhere (would name an alternate data stream)
   kParentComponent,     // a ".." component, also ".." followed by dots or
                         // spaces, which Windows trims back to ".."
-  kInvalidCharacter,    // a control byte (NUL included) or one of < > " | ? *
+  kInvalidCharacter,    // a control byte (NUL included, also after a lead
+                        // byte) or one of < > " | ? *
   kReservedDeviceName,  // a component naming a device: CON, PRN, AUX, NUL,
                         // COM1-COM9, LPT1-LPT9, with or without an extension
   kBadEncoding,         // a name flagged as UTF-8 that is not well-formed

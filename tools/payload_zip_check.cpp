@@ -16,7 +16,8 @@ constexpr size_t kZip64LocatorSize = 20;
 constexpr size_t kCentralRecordSize = 46;
 constexpr size_t kLocalHeaderSize = 30;
 constexpr size_t kAcceptanceBlockSize = 32;
-constexpr size_t kMaxCommentLength = 0xFFFF;
+constexpr uint32_t kZip64EndSignature = 0x06064B50;
+constexpr size_t kSearchWindow = 0xFFFF;
 constexpr uint16_t kTagZip64 = 0x0001;
 constexpr uint32_t kFlagEncrypted = 0x0001;
 constexpr uint32_t kFlagDataDescriptor = 0x0008;
@@ -160,19 +161,43 @@ const char* CheckLocalHeader(const ByteView& view, size_t directoryStart, const 
   return nullptr;
 }
 
-// Finds the end record: the last signature in the final 64 KiB + 22 bytes, as
-// the unzip library looks for it, whose comment ends exactly at the file's end.
-bool FindEndRecord(const ByteView& view, size_t size, size_t* endAt) {
-  if (size < kEndRecordSize) return false;
-  const size_t last = size - kEndRecordSize;
-  const size_t first = last > kMaxCommentLength ? last - kMaxCommentLength : 0;
-  for (size_t p = last + 1; p-- > first;) {
-    if (view.U32(p) == kEndSignature) {
-      *endAt = p;
-      return view.U16(p + 20) == size - p - kEndRecordSize;
+// The unzip library looks for its end records reading back from the end of
+// the file over the last 64 KiB - 1 bytes. It takes the last signature whose
+// four bytes lie in that window, even when the record after it is cut short
+// by the end of the file (it then reads made-up values), and never one at
+// offset 0. Finds that signature as the library does; false when there is
+// none.
+bool FindLastSignature(const ByteView& view, size_t size, uint32_t signature, size_t* at) {
+  if (size < 4) return false;
+  const size_t windowStart = size > kSearchWindow ? size - kSearchWindow : 0;
+  const size_t first = windowStart > 0 ? windowStart : 1;
+  for (size_t p = size - 4 + 1; p-- > first;) {
+    if (view.U32(p) == signature) {
+      *at = p;
+      return true;
     }
   }
   return false;
+}
+
+// Finds the end record the library uses and checks that it is whole and
+// that its comment ends exactly at the file's end.
+bool FindEndRecord(const ByteView& view, size_t size, size_t* endAt) {
+  if (!FindLastSignature(view, size, kEndSignature, endAt)) return false;
+  return size - *endAt >= kEndRecordSize && view.U16(*endAt + 20) == size - *endAt - kEndRecordSize;
+}
+
+// True when the library would read the archive as ZIP64: the last locator
+// signature in its search window names disk 0 of 1 disk and points at a
+// ZIP64 end record. A locator cut short by the file's end counts too, as the
+// library would fill it with made-up values.
+bool LibraryFindsZip64(const ByteView& view, size_t size) {
+  size_t p = 0;
+  if (!FindLastSignature(view, size, kZip64LocatorSignature, &p)) return false;
+  if (size - p < kZip64LocatorSize) return true;
+  if (view.U32(p + 4) != 0 || view.U32(p + 16) != 1) return false;
+  const uint64_t offset = view.U32(p + 8) | (static_cast<uint64_t>(view.U32(p + 12)) << 32);
+  return offset <= size - 4 && view.U32(static_cast<size_t>(offset)) == kZip64EndSignature;
 }
 
 }  // namespace
@@ -195,7 +220,8 @@ ZipCheckResult CheckPayloadZip(const uint8_t* data, size_t size, const std::stri
   }
   if (entryCount == 0xFFFF || directorySize == 0xFFFFFFFF || directoryStart == 0xFFFFFFFF ||
       (endAt >= kZip64LocatorSize &&
-       view.U32(endAt - kZip64LocatorSize) == kZip64LocatorSignature)) {
+       view.U32(endAt - kZip64LocatorSize) == kZip64LocatorSignature) ||
+      LibraryFindsZip64(view, size)) {
     return Problem(ZipProblem::kZip64, "the end record refers to ZIP64 records");
   }
   if (!view.Has(0, kAcceptanceBlockSize) || view.U32(0) != kLocalSignature ||

@@ -5,7 +5,11 @@
 // checks the promises of picture.h: a decoded picture has the sniffed kind,
 // sizes within the limits, whole frames, opaque pixels for the opaque
 // kinds and zeroed colour under full transparency; a failed decode leaves
-// the result empty. Build with clang -fsanitize=fuzzer for libFuzzer, or
+// the result empty.
+//
+// To keep runs fast, inputs whose headers declare more than kHarnessMaxPixels
+// pixels are skipped before decoding; the decoders' own, larger limits are
+// tested by the unit tests. Build with clang -fsanitize=fuzzer for libFuzzer, or
 // link standalone_fuzz_main.cpp for a plain driver that runs the corpus in
 // tests/fuzz/corpus/picture and a bounded number of mutations.
 #include <cstdint>
@@ -17,6 +21,67 @@
 #include "ui/region_runs.h"
 
 namespace {
+
+constexpr uint64_t kHarnessMaxPixels = uint64_t(1) << 20;
+
+uint32_t Le16(const uint8_t* p) { return p[0] | (uint32_t(p[1]) << 8); }
+uint32_t Le32(const uint8_t* p) { return Le16(p) | (Le16(p + 2) << 16); }
+uint32_t Be16(const uint8_t* p) { return (uint32_t(p[0]) << 8) | p[1]; }
+
+// Pixels a DIB header at dib declares (both header forms); 0 when it is cut.
+uint64_t DibPixels(const uint8_t* data, size_t size, size_t at) {
+  if (at > size || size - at < 12) return 0;
+  const uint8_t* dib = data + at;
+  if (Le32(dib) == 12) return uint64_t(Le16(dib + 4)) * Le16(dib + 6);
+  if (size - at < 16) return 0;
+  const int64_t width = int32_t(Le32(dib + 4)), height = int32_t(Le32(dib + 8));
+  return uint64_t(width < 0 ? -width : width) * uint64_t(height < 0 ? -height : height);
+}
+
+// What a decode of the input may produce at most, in pixels, judged from
+// the headers the decoders size their buffers by.
+uint64_t DeclaredPixels(const uint8_t* data, size_t size) {
+  switch (SniffPicture(data, size)) {
+    case PictureKind::kNone: return 0;
+    case PictureKind::kBmp: return DibPixels(data, size, 14);
+    case PictureKind::kIco:
+    case PictureKind::kCur: {
+      // Every entry may be tried in turn.
+      uint64_t sum = 0;
+      const size_t count = Le16(data + 4);
+      for (size_t i = 0; i < count && 6 + 16 * (i + 1) <= size; ++i) {
+        sum += DibPixels(data, size, Le32(data + 6 + 16 * i + 12));
+      }
+      return sum;
+    }
+    case PictureKind::kGif: {
+      if (size < 10) return 0;
+      // Every image descriptor yields a whole canvas.
+      uint64_t images = 1;
+      for (size_t i = 13; i < size; ++i) images += data[i] == 0x2C;
+      return uint64_t(Le16(data + 6)) * Le16(data + 8) * images;
+    }
+    case PictureKind::kPcx256:
+    case PictureKind::kPcxMono: {
+      if (size < 12) return 0;
+      const int64_t width = int64_t(Le16(data + 8)) - Le16(data + 4) + 1;
+      const int64_t height = int64_t(Le16(data + 10)) - Le16(data + 6) + 1;
+      return width > 0 && height > 0 ? uint64_t(width) * uint64_t(height) : 0;
+    }
+    case PictureKind::kJpeg: {
+      // The largest frame header (SOF0..SOF15 but DHT, JPG and DAC).
+      uint64_t most = 0;
+      for (size_t i = 0; i + 9 <= size; ++i) {
+        const uint8_t m = data[i + 1];
+        if (data[i] != 0xFF || m < 0xC0 || m > 0xCF || m == 0xC4 || m == 0xC8 || m == 0xCC) continue;
+        const uint64_t pixels = uint64_t(Be16(data + i + 5)) * Be16(data + i + 7);
+        if (pixels > most) most = pixels;
+      }
+      return most;
+    }
+  }
+  return 0;
+}
 
 [[noreturn]] void Broken(const char* what) {
   std::fprintf(stderr, "picture_fuzz: %s\n", what);
@@ -64,6 +129,7 @@ void CheckRuns(const DecodedPicture& picture) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (DeclaredPixels(data, size) > kHarnessMaxPixels) return 0;
   const PictureKind kind = SniffPicture(data, size);
   DecodedPicture picture;
   if (!DecodePicture(data, size, &picture)) {

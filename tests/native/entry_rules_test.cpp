@@ -254,6 +254,10 @@ TEST(CheckEntryName, TrailBytesAreNotSeparatorsOrSymbols) {
   // same component, but a real "\" before it starts a new one.
   const std::string escaping = "a\\..";
   EXPECT_EQ(CheckEntryName(escaping.data(), escaping.size()), EntryNameVerdict::kParentComponent);
+  // A NUL after a lead byte is no second byte: the name would end there when
+  // used as a C string, e.g. "a/..\x95" + NUL would become "a/.." + lead byte.
+  const std::string hiddenNul("a/..\x95\0", 6);
+  EXPECT_EQ(CheckEntryName(hiddenNul.data(), hiddenNul.size()), EntryNameVerdict::kInvalidCharacter);
   // A lead byte as the name's last byte stands alone.
   const std::string dangling = "a\x95";
   EXPECT_EQ(CheckEntryName(dangling.data(), dangling.size()), EntryNameVerdict::kSafe);

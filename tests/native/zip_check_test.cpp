@@ -95,6 +95,13 @@ Built Build(const std::vector<TestEntry>& entries, const std::string& centralExt
   return z;
 }
 
+// Replaces the end record's comment (the archive's last bytes).
+void SetComment(Built* z, const std::string& comment) {
+  z->bytes.resize(z->end + 22);
+  Set16(&z->bytes, z->end + 20, static_cast<uint32_t>(comment.size()));
+  z->bytes += comment;
+}
+
 ZipCheckResult Check(const std::string& bytes, const std::string& product) {
   // An exact-size copy, so that ASan sees any read past the end.
   std::vector<uint8_t> exact(bytes.begin(), bytes.end());
@@ -177,12 +184,37 @@ TEST(CheckPayloadZip, Table) {
       {"ZIP64 size marker", Shipped(),
        [](Built* z) { Set32(&z->bytes, z->central[1] + 24, 0xFFFFFFFF); }, "Prod",
        ZipProblem::kZip64, 1},
-      {"empty archive", {}, none, "Prod", ZipProblem::kNotLocalHeaderFirst, -1},
+      // Its end record starts the file, where the unzip library never looks.
+      {"empty archive", {}, none, "Prod", ZipProblem::kNoEndRecord, -1},
       {"data before the first local header", Shipped(),
        [](Built* z) { z->bytes.insert(0, "MZ"); }, "Prod", ZipProblem::kNotLocalHeaderFirst, -1},
       {"comment length beyond the file", Shipped(),
        [](Built* z) { Set16(&z->bytes, z->end + 20, 3); }, "Prod", ZipProblem::kNoEndRecord,
        -1},
+      // The unzip library takes the last end signature of the file's last
+      // 64 KiB - 1 bytes, even one without room for its record after it.
+      {"end signature in the comment's last bytes", Shipped(),
+       [](Built* z) { SetComment(z, std::string("ok PK\x05\x06", 7) + std::string(10, 'c')); }, "Prod",
+       ZipProblem::kNoEndRecord, -1},
+      {"end record out of the library's reach", Shipped(),
+       [](Built* z) { SetComment(z, std::string(0xFFFF - 10, 'c')); }, "Prod", ZipProblem::kNoEndRecord, -1},
+      {"longest comment the library reaches", Shipped(),
+       [](Built* z) { SetComment(z, std::string(0xFFFF - 22, 'c')); }, "Prod", ZipProblem::kNone, -1},
+      {"ZIP64 locator in the comment", Shipped(),
+       [](Built* z) {
+         // A ZIP64 end record signature at comment offset 0, then a locator of
+         // disk 0 of 1 pointing at it.
+         const size_t record = z->end + 22;
+         std::string comment = std::string("PK\x06\x06", 4) + std::string("PK\x06\x07", 4);
+         Put32(&comment, 0);
+         Put32(&comment, static_cast<uint32_t>(record));
+         Put32(&comment, 0);
+         Put32(&comment, 1);
+         SetComment(z, comment);
+       },
+       "Prod", ZipProblem::kZip64, -1},
+      {"ZIP64 locator cut by the file's end", Shipped(),
+       [](Built* z) { SetComment(z, std::string("PK\x06\x07\0\0", 6)); }, "Prod", ZipProblem::kZip64, -1},
       {"directory size off by one", Shipped(),
        [](Built* z) { Set32(&z->bytes, z->end + 12, z->end - z->central[0] - 1); }, "Prod",
        ZipProblem::kBadCentralDirectory, -1},
