@@ -25,3 +25,24 @@ bool Utf8ToGbk(const std::string& utf8, std::string* gbk) {
   *gbk = std::move(out);
   return true;
 }
+
+bool GbkToUtf16(const std::string& gbk, std::u16string* utf16) {
+  utf16->clear();
+  if (gbk.empty()) return true;
+  iconv_t cd = iconv_open("UTF-16LE", "GBK");
+  if (cd == iconv_t(-1)) return false;
+  // One UTF-16 unit per GBK byte at most.
+  std::string out(2 * gbk.size(), '\0');
+  char* in = const_cast<char*>(gbk.data());
+  size_t inLeft = gbk.size();
+  char* outPtr = &out[0];
+  size_t outLeft = out.size();
+  const bool ok = iconv(cd, &in, &inLeft, &outPtr, &outLeft) != size_t(-1) && inLeft == 0;
+  iconv_close(cd);
+  if (!ok) return false;
+  for (size_t i = 0; i + 1 < out.size() - outLeft; i += 2) {
+    utf16->push_back(static_cast<char16_t>(static_cast<unsigned char>(out[i]) |
+                                           (static_cast<unsigned char>(out[i + 1]) << 8)));
+  }
+  return true;
+}
