@@ -109,6 +109,10 @@ uint32_t DosDateTimeOfUnixTime(int64_t seconds) {
 
 bool MakeFolderArchive(const std::vector<FolderItem>& items, std::vector<uint8_t>* zip,
                        std::string* error, const ArchiveProgress& progress) {
+  if (items.empty()) {
+    *error = "the folder is empty";
+    return false;
+  }
   std::vector<Entry> entries;
   uint64_t totalBytes = 0;
   for (const FolderItem& item : items) {

@@ -12,7 +12,8 @@
 //   - files deflated at level 6, or stored when that does not make them
 //     smaller; folders stored and empty; sizes and CRC in the local header.
 // Items whose names differ only in ASCII case are refused: on Windows they
-// would be one file. Archives that would need ZIP64 are refused as well.
+// would be one file. An empty folder, and archives that would need ZIP64, are
+// refused as well.
 #pragma once
 
 #include <cstdint>

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "tools/folder_archive.h"
 #include "tools/host_files.h"
@@ -182,18 +183,19 @@ int RunSetupPack(const std::vector<std::string>& args) {
   std::vector<uint8_t> stub;
   if (!ReadWholeFile(o.stub, &stub, &error) ||
       (!o.icon.empty() && !ReadWholeFile(o.icon, &request.iconFile, &error)) ||
-      (!o.zip.empty() && !ReadWholeFile(o.zip, &request.archive, &error)) ||
-      (!o.dir.empty() && !ArchiveFolder(o.dir, &request.archive, &error))) {
-    Say(error);
+      (!o.zip.empty() && !ReadWholeFile(o.zip, &request.archive, &error))) {
+    Say(error + "; nothing written");
     return kExitFailed;
   }
-  if (!o.icon.empty() && request.iconFile.empty()) {
-    Say(o.icon + ": empty file");
+  if (!o.dir.empty() && !ArchiveFolder(o.dir, &request.archive, &error)) {
+    Say(o.dir + ": " + error + "; nothing written");
     return kExitFailed;
   }
-  if (!o.zip.empty() && request.archive.empty()) {
-    Say(o.zip + ": empty file");
-    return kExitFailed;
+  for (const auto& [path, bytes] : {std::make_pair(o.icon, &request.iconFile), std::make_pair(o.zip, &request.archive)}) {
+    if (!path.empty() && bytes->empty()) {
+      Say(path + ": empty file; nothing written");
+      return kExitFailed;
+    }
   }
 
   PackResult result;

@@ -31,10 +31,26 @@ std::vector<uint8_t> SectionBytes(const std::vector<uint8_t>& file, const PeSect
   return bytes;
 }
 
+// True when text is well-formed UTF-8.
+bool IsUtf8(const std::string& text) {
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    const size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+    if (length == 0 || i + length > text.size()) return false;
+    for (size_t k = 1; k < length; ++k)
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+    i += length;
+  }
+  return true;
+}
+
 std::string ProblemMessage(const ZipCheckResult& r) {
   std::string message;
   if (r.entryIndex >= 0) {
-    message = "entry " + std::to_string(r.entryIndex) + " \"" + GbkForDisplay(r.entryName) + "\": ";
+    // A name flagged as UTF-8 is shown as such when it is.
+    const bool utf8 = r.problem == ZipProblem::kUtf8Name && IsUtf8(r.entryName);
+    message = "entry " + std::to_string(r.entryIndex) + " \"" +
+              (utf8 ? r.entryName : GbkForDisplay(r.entryName)) + "\": ";
   } else if (r.problem == ZipProblem::kMissingProduct) {
     message = "no file entry \"" + GbkForDisplay(r.entryName) + "\": ";
   }
@@ -128,7 +144,8 @@ PackError PackInstaller(const std::vector<uint8_t>& stub, const PackRequest& req
     const BrandProfile* row = FindBrandProfile(result->brandKey);
     const std::string why = result->productIndex < 1 ? "the product index is below 1"
                             : row ? "brand " + std::to_string(result->brandKey) + " lists " +
-                                        std::to_string(ProductCount(row->productList)) + " products"
+                                        std::to_string(ProductCount(row->productList)) +
+                                        (ProductCount(row->productList) == 1 ? " product" : " products")
                                   : "the brand table has no row " + std::to_string(result->brandKey);
     *error = "brand key " + std::to_string(result->brandKey) + " with product index " +
              std::to_string(result->productIndex) + ": " + why + "; the installer would end at start with " +
