@@ -53,8 +53,8 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/_deps/googletest EXCLUDE_FROM_ALL)
 
-# Host tools (form compiler, payload packer, archive checker) are built with
-# the host compiler in their own tree and run by this build.
+# Host tools (form compiler, payload packer, archive checker, setup-pack) are
+# built with the host compiler in their own tree and run by this build.
 set(HOST_TOOLS_DIR ${CMAKE_BINARY_DIR}/host-tools)
 ExternalProject_Add(host_tools
   SOURCE_DIR ${CMAKE_SOURCE_DIR}/tools
@@ -63,5 +63,5 @@ ExternalProject_Add(host_tools
              -DCMAKE_C_COMPILER:FILEPATH=gcc -DCMAKE_CXX_COMPILER:FILEPATH=g++
   INSTALL_COMMAND ""
   BUILD_BYPRODUCTS ${HOST_TOOLS_DIR}/form_compiler ${HOST_TOOLS_DIR}/payload_pack
-                   ${HOST_TOOLS_DIR}/zip_check
+                   ${HOST_TOOLS_DIR}/zip_check ${HOST_TOOLS_DIR}/setup-pack
   BUILD_ALWAYS ON)

@@ -2,7 +2,7 @@
 # include <windows.h>. Each layer links only the layers below it:
 #   frame_core      value model, blocks, text commands, form and record codecs
 #   ui_core         picture decoding, widget records and paint rules (frame_core, libjpeg)
-#   payload_core    archive entry rules, shell rules (frame_core)
+#   payload_core    archive entry rules, the product section, shell rules (frame_core)
 #   installer_core  brand table, install rules (frame_core)
 set(FRAME_CORE_SOURCES
   frame/blocks.cpp
@@ -18,6 +18,7 @@ file(GLOB UI_CORE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/ui/*.cpp)
 list(FILTER UI_CORE_SOURCES EXCLUDE REGEX "_win\\.cpp$")
 set(PAYLOAD_CORE_SOURCES
   payload/entry_rules.cpp
+  payload/product_section.cpp
   payload/shell_rules.cpp
 )
 set(INSTALLER_CORE_SOURCES

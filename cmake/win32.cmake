@@ -3,6 +3,7 @@
 enable_language(ASM RC)
 include(cmake/deps-win32.cmake)
 include(cmake/embed.cmake)
+include(cmake/setup_pack.cmake)
 include(GoogleTest)
 
 # Size matters for an installer stub: sections that nothing references are
@@ -42,6 +43,7 @@ target_link_libraries(ui_win PUBLIC frame_win ui_core gdi32)
 # Archive reading and extraction, the ZIP unit and worker threads.
 add_library(payload_win STATIC
   payload/archive_reader_win.cpp
+  payload/product_section_win.cpp
   payload/zip_extract_win.cpp
   payload/zip_unit_win.cpp
   payload/threads_win.cpp
@@ -60,7 +62,21 @@ configure_file(cmake/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh @ONLY
   FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)
 
-# The demo product and the payload ZIP that setup.exe embeds (checked first).
+# setup-pack.exe: the packer as a Windows console program, the same portable
+# code as the host's setup-pack with Windows file access and code page 936.
+include(tools/setup_pack_sources.cmake)
+add_executable(setup_pack_win ${SETUP_PACK_SOURCES}
+  tools/setup_pack_win.cpp
+  tools/host_files_win.cpp
+  tools/gbk_text_win.cpp
+  tools/gbk_display_win.cpp
+  tools/payload_zip_check.cpp)
+set_target_properties(setup_pack_win PROPERTIES OUTPUT_NAME setup-pack
+  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+target_link_options(setup_pack_win PRIVATE -municode)
+target_link_libraries(setup_pack_win PRIVATE installer_core payload_core ZLIB::ZLIB)
+
+# The demo product and the payload ZIP that setup.exe carries (checked first).
 add_subdirectory(assets/demo)
 include(installer/brand_selection.cmake)
 include(payload/payload_archive.cmake)

@@ -44,3 +44,13 @@ else()
   math(EXPR product_at "${SETUP_PRODUCT_INDEX} - 1")
   list(GET brand_products ${product_at} SETUP_PRODUCT_NAME)
 endif()
+
+# The installer's application icon (an .ico holding a 48 x 48 image) and the
+# version its version resource states, for Explorer.
+set(SETUP_ICON ${CMAKE_SOURCE_DIR}/assets/skin/icon48.ico CACHE FILEPATH
+  "Icon file of setup.exe (must hold a 48 x 48 image)")
+set(SETUP_VERSION 1.0.0.0 CACHE STRING "File and product version of setup.exe (a.b.c.d)")
+if(NOT SETUP_VERSION MATCHES "^[0-9]+(\\.[0-9]+)?(\\.[0-9]+)?(\\.[0-9]+)?$")
+  message(FATAL_ERROR "SETUP_VERSION must read like 1.2.3.4, not '${SETUP_VERSION}'")
+endif()
+get_filename_component(SETUP_ICON ${SETUP_ICON} ABSOLUTE)

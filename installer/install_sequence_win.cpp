@@ -21,12 +21,12 @@
 #include "installer/install_rules.h"
 #include "installer/install_settings.h"
 #include "installer/installer_window.h"
+#include "payload/payload_archive.h"
 #include "payload/shell_commands_win.h"
 #include "payload/shell_rules.h"
 #include "payload/threads_win.h"
 #include "payload/zip_unit_win.h"
 
-extern "C" const uint8_t PayloadArchive[];
 extern "C" const uint8_t DonePicture[];
 
 namespace {
@@ -69,10 +69,7 @@ bool FileExists(const std::string& path) {
 // Writes the archive to path; a file left behind by a failed write counts as
 // written, so that the end removes it.
 bool WriteArchive(const std::string& path, std::vector<std::string>* written) {
-  ArgValue bytes{};
-  bytes.ptr = const_cast<uint8_t*>(PayloadArchive);
-  bytes.tag = kTagByteArray;
-  bool ok = CallCore(CmdWriteBytesToFile, {Text(path.c_str()), bytes}).i32 != 0;
+  bool ok = CallCore(CmdWriteBytesToFile, {Text(path.c_str()), MakeBytes(PayloadArchiveBlock())}).i32 != 0;
   if (ok || FileExists(path)) written->push_back(path);
   return ok;
 }

@@ -35,16 +35,6 @@ enum InstallerDllCommand : int {
   kDllCommandCount,
 };
 
-// The build's brand row and product (cache variables of the build).
-#ifndef SETUP_BRAND_KEY
-#define SETUP_BRAND_KEY 0
-#endif
-#ifndef SETUP_PRODUCT_INDEX
-#define SETUP_PRODUCT_INDEX 22
-#endif
-constexpr int32_t kBrandKey = SETUP_BRAND_KEY;
-constexpr int32_t kProductIndex = SETUP_PRODUCT_INDEX;
-
 // Handler routines (the form binds them by their place in the handler table).
 HandlerResult OnMainWindowCreated(const int32_t* args, int argCount);
 HandlerResult OnInstallClicked(const int32_t* args, int argCount);

@@ -13,6 +13,7 @@
 #include "frame/frame_api.h"
 #include "installer/install_settings.h"
 #include "installer/installer_window.h"
+#include "payload/payload_archive.h"
 #include "payload/shell_commands_win.h"
 #include "payload/threads_win.h"
 #include "payload/zip_unit_win.h"
@@ -24,6 +25,8 @@ extern "C" const uint8_t gConstantEnd[];
 extern "C" const uint8_t FormData[];
 
 namespace {
+
+const char kProductDataError[] = "载入安装数据出错!";
 
 // Indexed by InstallerDllCommand.
 const char* const kDllLibraries[kDllCommandCount] = {
@@ -93,6 +96,9 @@ const ProgramDescriptor gProgramDescriptor = {
 
 int ProgramEntry() {
   gSystem.RuntimeService(kServiceInitialise, 0, 0, 0);
+  // The brand row, the product and the archive come from the product section
+  // that setup-pack wrote; a program without one has nothing to install.
+  if (!ThisProgramProduct()) RaiseFatal(0, kProductDataError);
   _fpreset();
   InitialiseInstallSettings();
   gSystem.RuntimeService(kServiceRegisterCleanup, reinterpret_cast<intptr_t>(&Cleanup), 0, 0);

@@ -1,6 +1,6 @@
 // Start-up: the window's size and place, the default drive by the free space
-// on D:, the brand row and product of this build, and the default
-// installation path in the folder label.
+// on D:, the brand row and product that setup-pack wrote into the product
+// section, and the default installation path in the folder label.
 #include <windows.h>
 
 #include <string>
@@ -12,6 +12,7 @@
 #include "installer/install_rules.h"
 #include "installer/install_settings.h"
 #include "installer/installer_window.h"
+#include "payload/payload_archive.h"
 
 int32_t QueryDiskSpace(const char* drive, int64_t* used, int64_t* free, int64_t* total) {
   std::wstring wideDrive = WideFromGbk(drive);
@@ -34,9 +35,10 @@ HandlerResult OnMainWindowCreated(const int32_t*, int) {
   const char* drivePrefix = DefaultDrivePrefix(free);
 
   InstallSettings& s = Settings();
-  s.productIndex = kProductIndex;
+  const ProductSectionView& product = *ThisProgramProduct();  // checked at the program's entry
+  s.productIndex = product.productIndex;
   const char* folderName = "";
-  if (const BrandProfile* row = FindBrandProfile(kBrandKey)) {
+  if (const BrandProfile* row = FindBrandProfile(product.brandKey)) {
     folderName = row->folderName;
     FreeBlock(s.productList);
     s.productList = NewText(row->productList);

@@ -1,6 +1,6 @@
-# The payload ZIP that setup.exe embeds as the PayloadArchive constant. A
+# The payload ZIP that setup-pack packs into setup.exe's product section. A
 # reseller build names its own archive and product; the build checks the
-# archive with zip_check before embedding it and stops, naming the entry at
+# archive with zip_check before packing it and stops, naming the entry at
 # fault, when the installer could not install it completely.
 set(SETUP_PAYLOAD_ZIP ${DEMO_PAYLOAD_ZIP} CACHE FILEPATH
   "ZIP archive that setup.exe carries and installs (default: the demo product)")

@@ -1,20 +1,28 @@
-// The payload archive: the product this installer carries, embedded in the
-// executable by the build (setup_embed_constants in installer/CMakeLists.txt)
-// from the ZIP chosen with SETUP_PAYLOAD_ZIP, byte for byte.
+// The payload archive: the product this installer carries, in the product
+// section that setup-pack writes as the last section of the program's image
+// (payload/product_section.h), byte for byte as packed.
 //
 // Layout, the byte-array layout of the value model (blocks.h):
 //   offset 0  uint32 little-endian dimension count, always 1
 //   offset 4  uint32 little-endian length N
 //   offset 8  N bytes: the whole ZIP file, from its first local header to the
 //             end of the end-of-central-directory record and its comment
-// It lies inside the program's constant range [gConstantStart, gConstantEnd),
-// so FreeBlock leaves it alone and it is never changed at run time.
+// The product section is registered as a constant range when it is first
+// located, so FreeBlock leaves the archive alone and it is never changed at
+// run time. Windows only.
 #pragma once
 
 #include <cstdint>
 
-extern "C" const uint8_t PayloadArchive[];
+#include "payload/product_section.h"
+
+// The product section of this program's image, located on the first call,
+// which also registers the section as a constant range (make that call on
+// the main thread before any other thread starts). Null when the image has
+// no valid product section.
+const ProductSectionView* ThisProgramProduct();
 
 // The archive as a byte-array block, ready to pass as a command's byte-array
-// argument (MakeBytes). Constant; the caller never frees it.
-inline const void* PayloadArchiveBlock() { return PayloadArchive; }
+// argument (MakeBytes), or null without a product section. Constant; the
+// caller never frees it.
+const void* PayloadArchiveBlock();

@@ -4,7 +4,7 @@
 
 #include <string>
 
-// gbk converted to UTF-8 through glibc's iconv. Bytes that do not decode, and
-// control bytes, appear as \xNN, so that a malformed entry name can still be
-// named on one line.
+// gbk converted to UTF-8 (glibc's iconv on Linux, code page 936 on
+// Windows). Bytes that do not decode, and control bytes, appear as \xNN, so
+// that a malformed entry name can still be named on one line.
 std::string GbkForDisplay(const std::string& gbk);

@@ -35,3 +35,15 @@ bool Utf8ToGbk(const std::string& utf8, std::string* gbk) { return Convert("GBK"
 
 // At most three UTF-8 bytes for each GBK byte pair or single byte.
 bool GbkToUtf8(const std::string& gbk, std::string* utf8) { return Convert("UTF-8", "CP936", gbk, 3 * gbk.size() + 1, utf8); }
+
+bool GbkToUtf16(const std::string& gbk, std::u16string* utf16) {
+  utf16->clear();
+  std::string bytes;
+  // One UTF-16 unit per GBK byte at most.
+  if (!Convert("UTF-16LE", "GBK", gbk, 2 * gbk.size() + 2, &bytes)) return false;
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    utf16->push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                           (static_cast<unsigned char>(bytes[i + 1]) << 8)));
+  }
+  return true;
+}

@@ -270,6 +270,7 @@ ZipCheckResult CheckPayloadZip(const uint8_t* data, size_t size, const std::stri
       return result;
     }
     const bool utf8 = (r.flags & kZipFlagUtf8Name) != 0;
+    result.utf8Name = utf8;
     result.nameVerdict = CheckEntryName(name.data(), name.size(),
                                         utf8 ? EntryNameEncoding::kUtf8 : EntryNameEncoding::kGbk);
     if (result.nameVerdict != EntryNameVerdict::kSafe) {

@@ -31,7 +31,9 @@ enum class ZipProblem {
 struct ZipCheckResult {
   ZipProblem problem = ZipProblem::kNone;
   int entryIndex = -1;     // central-directory index of the entry at fault, or -1
-  std::string entryName;   // its name as stored (GBK); for kMissingProduct the name looked for
+  std::string entryName;   // its name as stored (GBK, or UTF-8 when utf8Name); for
+                           // kMissingProduct the name looked for
+  bool utf8Name = false;   // the entry's name is flagged as UTF-8
   EntryNameVerdict nameVerdict = EntryNameVerdict::kSafe;  // for kUnsafeName
   std::string detail;      // English detail for the message, may be empty; GBK, as it
                            // may quote a folder name from the archive

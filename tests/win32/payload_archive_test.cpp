@@ -1,7 +1,8 @@
-// The payload archive embedded in a program: the constant's block, and the
-// tool.zip file the install sequence writes from it with WriteBytesToFile.
-// The program embeds the same ZIP as setup.exe; PAYLOAD_ZIP_FILE names that
-// ZIP (a Wine path) so the bytes can be compared with the source.
+// The payload archive in a program's product section: the block found
+// there, and the tool.zip file the install sequence writes from it with
+// WriteBytesToFile. setup-pack packs this program with the same ZIP as
+// setup.exe; PAYLOAD_ZIP_FILE names that ZIP (a Wine path) so the bytes can
+// be compared with the source.
 #include "payload/payload_archive.h"
 
 #include <windows.h>
@@ -13,9 +14,6 @@
 
 #include "frame/blocks.h"
 #include "frame/core_commands.h"
-
-extern "C" const uint8_t gConstantStart[];
-extern "C" const uint8_t gConstantEnd[];
 
 namespace {
 
@@ -41,14 +39,7 @@ std::string ReadWholeFile(const std::string& path) {
 
 class PayloadArchiveTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    // The frame registers the program's constant range at start; these tests
-    // run without the frame, so they register it themselves.
-    if (!FindConstantRange(gConstantStart)) {
-      AddConstantRange(gConstantStart, static_cast<size_t>(gConstantEnd - gConstantStart));
-    }
-    gExpected = ReadWholeFile(PAYLOAD_ZIP_FILE);
-  }
+  static void SetUpTestSuite() { gExpected = ReadWholeFile(PAYLOAD_ZIP_FILE); }
 
   static std::string gExpected;
 };
@@ -57,6 +48,10 @@ std::string PayloadArchiveTest::gExpected;
 
 TEST_F(PayloadArchiveTest, ConstantIsTheZipByteForByteInsideTheConstantRange) {
   ASSERT_GT(gExpected.size(), 22u) << "cannot read " << PAYLOAD_ZIP_FILE;
+  ASSERT_NE(PayloadArchiveBlock(), nullptr) << "no product section";
+  // The record setup-pack wrote with its defaults.
+  EXPECT_EQ(ThisProgramProduct()->brandKey, 0);
+  EXPECT_EQ(ThisProgramProduct()->productIndex, 22);
   uint32_t header[2];
   std::memcpy(header, PayloadArchiveBlock(), sizeof header);
   EXPECT_EQ(header[0], 1u);

@@ -1,0 +1,48 @@
+# Lays out the files and folders of a payload manifest (the format of
+# tools/payload_pack.cpp) as a product folder, each with the manifest's date
+# and time as its last write time in UTC: the folder that setup-pack --dir
+# packs into the same entries, names and times.
+#   cmake -DMANIFEST=file -DFOLDER=dir -DSTAMP=file -P stage_manifest_folder.cmake
+# Uses GNU touch to set the times.
+file(REMOVE_RECURSE ${FOLDER})
+file(MAKE_DIRECTORY ${FOLDER})
+get_filename_component(manifestDir ${MANIFEST} DIRECTORY)
+file(STRINGS ${MANIFEST} lines ENCODING UTF-8)
+set(files)
+set(folders)
+foreach(line IN LISTS lines)
+  if(line MATCHES "^#" OR line STREQUAL "")
+    continue()
+  endif()
+  string(REPLACE "\t" ";" fields "${line}")
+  list(GET fields 0 kind)
+  if(kind STREQUAL "file")
+    list(GET fields 1 name)
+    list(GET fields 2 source)
+    list(GET fields 3 time)
+    if(NOT IS_ABSOLUTE ${source})
+      set(source ${manifestDir}/${source})
+    endif()
+    get_filename_component(parent ${FOLDER}/${name} DIRECTORY)
+    file(MAKE_DIRECTORY ${parent})
+    file(COPY_FILE ${source} ${FOLDER}/${name})
+    list(APPEND files "${name}|${time}")
+  elseif(kind STREQUAL "folder")
+    list(GET fields 1 name)
+    list(GET fields 2 time)
+    file(MAKE_DIRECTORY ${FOLDER}/${name})
+    list(PREPEND folders "${name}|${time}")
+  endif()
+endforeach()
+# Files first: writing into a folder changes the folder's time. Folders from
+# the deepest (the last listed) up.
+foreach(item IN LISTS files folders)
+  string(REPLACE "|" ";" parts "${item}")
+  list(GET parts 0 name)
+  list(GET parts 1 time)
+  execute_process(COMMAND touch -d "${time} UTC" ${FOLDER}/${name} RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "cannot set the time of ${FOLDER}/${name}")
+  endif()
+endforeach()
+file(TOUCH ${STAMP})
