@@ -15,9 +15,10 @@
 # that many executions even when its time is not up.
 #
 # --merge: after the runs, adds the scratch inputs that reach code the
-# committed corpus does not to tests/fuzz/corpus/NAME, smallest first, at
-# most FUZZ_MERGE_MAX (default 10) files of at most FUZZ_MERGE_MAX_LEN
-# (default 2048) bytes per target. Review them before committing.
+# committed corpus does not to tests/fuzz/corpus/NAME: at most FUZZ_MERGE_MAX
+# (default 10) files of at most FUZZ_MERGE_MAX_LEN (default 2048) bytes per
+# target, largest first (they tend to reach deepest). Review them before
+# committing.
 #
 # Installs clang-14 and the libraries it needs when they are missing
 # (Debian 12, as root or with sudo). Runs the fuzzers under nice.
@@ -119,7 +120,7 @@ if [ "$merge" = 1 ]; then
       [ -e "tests/fuzz/corpus/$t/$name" ] && continue
       cp "$f" "tests/fuzz/corpus/$t/$name"
       added=$((added + 1))
-    done < <(find "$work" -type f -printf '%s %p\n' | sort -n | cut -d' ' -f2-)
+    done < <(find "$work" -type f -printf '%s %p\n' | sort -rn | cut -d' ' -f2-)
     rm -rf "$work"
     echo "fuzz.sh: merged $added new inputs into tests/fuzz/corpus/$t ($(ls "tests/fuzz/corpus/$t" | wc -l) files)"
   done
