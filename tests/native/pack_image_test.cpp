@@ -74,16 +74,16 @@ Resource Manifest() {
 
 // A stub as the linker leaves setup.exe: code, data, resources holding the
 // manifest, relocations last.
-petest::Spec StubSpec(bool pe32Plus = true) {
-  petest::Spec spec;
-  spec.pe32Plus = pe32Plus;
-  spec.sections = {
+petest::ImageLayout StubLayout(bool pe32Plus = true) {
+  petest::ImageLayout layout;
+  layout.pe32Plus = pe32Plus;
+  layout.sections = {
       {".text", petest::Filler(0x1234, 1), 0x60000020},
       {".rdata", petest::Filler(0x321, 2), 0x40000040, 1},  // the imports
       {".rsrc", WriteResources({Manifest()}, 0x4000), 0xC0000040, kDirectoryResource},
       {".reloc", petest::Filler(0x48, 3), 0x42000040, kDirectoryBaseRelocation},
   };
-  return spec;
+  return layout;
 }
 
 PeImage Read(const Bytes& file) {
@@ -113,7 +113,7 @@ PackRequest WithPayload() {
 TEST(PackImage, KeepsTheSectionsBeforeTheResourcesAndRebuildsTheRest) {
   for (bool pe32Plus : {true, false}) {
     SCOPED_TRACE(pe32Plus ? "PE32+" : "PE32");
-    const Bytes stub = petest::MakeImage(StubSpec(pe32Plus));
+    const Bytes stub = petest::MakeImage(StubLayout(pe32Plus));
     const PeImage before = Read(stub);
     PackRequest request = WithPayload();
     request.hasBrandKey = true;
@@ -172,7 +172,7 @@ TEST(PackImage, ResourcesKeepTheStubsAndGainIconAndVersion) {
   PackRequest request = WithPayload();
   request.hasVersion = true;
   request.version.part[0] = 3;
-  const PackResult result = Pack(petest::MakeImage(StubSpec()), request);
+  const PackResult result = Pack(petest::MakeImage(StubLayout()), request);
   const PeImage image = Read(result.installer);
   const PeSection& rsrc = image.sections[2];
   std::vector<Resource> resources;
@@ -195,7 +195,7 @@ TEST(PackImage, RepackingKeepsWhatItIsNotToldAndGivesTheSameBytes) {
   first.productIndex = 3;
   first.archive = Zip("OstrelAudio.exe");
   ParseFileVersion("2.5.0.7", &first.version);
-  const Bytes packed = Pack(petest::MakeImage(StubSpec()), first).installer;
+  const Bytes packed = Pack(petest::MakeImage(StubLayout()), first).installer;
 
   const PackResult again = Pack(packed, PackRequest{});
   EXPECT_EQ(again.installer, packed);
@@ -206,7 +206,7 @@ TEST(PackImage, RepackingKeepsWhatItIsNotToldAndGivesTheSameBytes) {
 }
 
 TEST(PackImage, ASignedInstallerRepacksToTheUnsignedOne) {
-  const Bytes packed = Pack(petest::MakeImage(StubSpec()), WithPayload()).installer;
+  const Bytes packed = Pack(petest::MakeImage(StubLayout()), WithPayload()).installer;
   // A certificate table appended as a signing tool appends it, named by the
   // security directory and counted in the checksum.
   Bytes signedFile = packed;
@@ -226,8 +226,8 @@ TEST(PackImage, ASignedInstallerRepacksToTheUnsignedOne) {
 }
 
 TEST(PackImage, RefusalsNameTheirReason) {
-  using Change = std::function<void(petest::Spec*, Bytes*, PackRequest*)>;
-  const auto none = [](petest::Spec*, Bytes*, PackRequest*) {};
+  using Change = std::function<void(petest::ImageLayout*, Bytes*, PackRequest*)>;
+  const auto none = [](petest::ImageLayout*, Bytes*, PackRequest*) {};
   const struct {
     const char* what;
     Change beforeLayout;  // changes the stub's layout
@@ -235,54 +235,54 @@ TEST(PackImage, RefusalsNameTheirReason) {
     PackError expected;
     const char* message;
   } cases[] = {
-      {"not a program", none, [](petest::Spec*, Bytes* b, PackRequest*) { (*b)[0] = 'Z'; }, PackError::kStub,
+      {"not a program", none, [](petest::ImageLayout*, Bytes* b, PackRequest*) { (*b)[0] = 'Z'; }, PackError::kStub,
        "not a Windows program"},
       {"optional header magic", none,
-       [](petest::Spec*, Bytes* b, PackRequest*) { (*b)[petest::OptionalHeader(*b)] = 0x0C; }, PackError::kStub,
+       [](petest::ImageLayout*, Bytes* b, PackRequest*) { (*b)[petest::OptionalHeader(*b)] = 0x0C; }, PackError::kStub,
        "unsupported optional header"},
       {"symbol table", none,
-       [](petest::Spec*, Bytes* b, PackRequest*) { petest::Put32(b, 0x80 + 12, 0x5000); }, PackError::kStub,
+       [](petest::ImageLayout*, Bytes* b, PackRequest*) { petest::Put32(b, 0x80 + 12, 0x5000); }, PackError::kStub,
        "symbol table"},
       {"a section after the resources",
-       [](petest::Spec* s, Bytes*, PackRequest*) { s->sections.push_back({".tls", petest::Filler(8, 4)}); }, none,
+       [](petest::ImageLayout* s, Bytes*, PackRequest*) { s->sections.push_back({".tls", petest::Filler(8, 4)}); }, none,
        PackError::kStub, "section .reloc follows .rsrc"},
       {"TLS directory inside the resources", none,
-       [](petest::Spec*, Bytes* b, PackRequest*) {
+       [](petest::ImageLayout*, Bytes* b, PackRequest*) {
          petest::Put32(b, petest::DirectoryAt(*b, 9), 0x4010);
          petest::Put32(b, petest::DirectoryAt(*b, 9) + 4, 0x28);
        },
        PackError::kStub, "data directory 9"},
       {"no room for another section entry",
-       [](petest::Spec* s, Bytes*, PackRequest*) { s->lfanew = 0x400 - 24 - 240 - 4 * 40; }, none,
+       [](petest::ImageLayout* s, Bytes*, PackRequest*) { s->lfanew = 0x400 - 24 - 240 - 4 * 40; }, none,
        PackError::kStub, "no room for another section"},
-      {"no payload anywhere", none, [](petest::Spec*, Bytes*, PackRequest* r) { r->archive.clear(); },
+      {"no payload anywhere", none, [](petest::ImageLayout*, Bytes*, PackRequest* r) { r->archive.clear(); },
        PackError::kNoPayload, "give --zip or --dir"},
-      {"encrypted entry", none, [](petest::Spec*, Bytes*, PackRequest* r) { r->archive = Zip("VantrelCorvane.exe", 1); },
+      {"encrypted entry", none, [](petest::ImageLayout*, Bytes*, PackRequest* r) { r->archive = Zip("VantrelCorvane.exe", 1); },
        PackError::kPayload, "entry 0 \"VantrelCorvane.exe\": the entry is encrypted"},
       {"another product", none,
-       [](petest::Spec*, Bytes*, PackRequest* r) {
+       [](petest::ImageLayout*, Bytes*, PackRequest* r) {
          r->hasBrandKey = r->hasProductIndex = true;
          r->brandKey = 2;
          r->productIndex = 1;
        },
        PackError::kPayload, "no file entry \"PemaroNotes.exe\""},
       {"a brand without a row", none,
-       [](petest::Spec*, Bytes*, PackRequest* r) {
+       [](petest::ImageLayout*, Bytes*, PackRequest* r) {
          r->hasBrandKey = true;
          r->brandKey = 6;
        },
        PackError::kBrand, "the brand table has no row 6; the installer would end at start with runtime error 1"},
       {"icon file that is not one", none,
-       [](petest::Spec*, Bytes*, PackRequest* r) { r->iconFile = {1, 2, 3, 4, 5, 6}; }, PackError::kIcon,
+       [](petest::ImageLayout*, Bytes*, PackRequest* r) { r->iconFile = {1, 2, 3, 4, 5, 6}; }, PackError::kIcon,
        "icon: not an icon file"},
   };
   for (const auto& c : cases) {
-    petest::Spec spec = StubSpec();
+    petest::ImageLayout layout = StubLayout();
     PackRequest request = WithPayload();
     Bytes ignored;
-    c.beforeLayout(&spec, &ignored, &request);
-    Bytes stub = petest::MakeImage(spec);
-    c.afterLayout(&spec, &stub, &request);
+    c.beforeLayout(&layout, &ignored, &request);
+    Bytes stub = petest::MakeImage(layout);
+    c.afterLayout(&layout, &stub, &request);
     PackResult result;
     std::string error;
     EXPECT_EQ(PackInstaller(stub, request, &result, &error), c.expected) << c.what;
@@ -296,7 +296,7 @@ TEST(PackImage, ARefusedBrandIsPackedWhenAllowed) {
   request.hasBrandKey = true;
   request.brandKey = 6;
   request.allowRefusedBrand = true;
-  const PackResult result = Pack(petest::MakeImage(StubSpec()), request);
+  const PackResult result = Pack(petest::MakeImage(StubLayout()), request);
   const Bytes mapped = petest::MapImage(result.installer);
   ProductSectionView view;
   ASSERT_EQ(LocateProductSection(mapped.data(), mapped.size(), &view), ProductSectionError::kNone);

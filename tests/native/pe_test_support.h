@@ -17,7 +17,7 @@ struct Section {
   int directory = -1;                     // the data directory pointing at it
 };
 
-struct Spec {
+struct ImageLayout {
   bool pe32Plus = true;
   uint32_t lfanew = 0x80;
   std::vector<Section> sections;
@@ -46,29 +46,29 @@ inline size_t DirectoryAt(const std::vector<uint8_t>& image, int index) {
   return optional + (image[optional + 1] == 0x02 ? 112 : 96) + 8 * index;
 }
 
-inline std::vector<uint8_t> MakeImage(const Spec& spec) {
-  const uint32_t optionalSize = spec.pe32Plus ? 240 : 224;
+inline std::vector<uint8_t> MakeImage(const ImageLayout& layout) {
+  const uint32_t optionalSize = layout.pe32Plus ? 240 : 224;
   std::vector<uint8_t> image(0x400, 0);
   image[0] = 'M';
   image[1] = 'Z';
-  Put32(&image, 0x3C, spec.lfanew);
-  const size_t nt = spec.lfanew;
+  Put32(&image, 0x3C, layout.lfanew);
+  const size_t nt = layout.lfanew;
   Put32(&image, nt, 0x00004550);
-  Put16(&image, nt + 4, spec.pe32Plus ? 0x8664 : 0x014C);
-  Put16(&image, nt + 6, static_cast<uint32_t>(spec.sections.size()));
+  Put16(&image, nt + 4, layout.pe32Plus ? 0x8664 : 0x014C);
+  Put16(&image, nt + 6, static_cast<uint32_t>(layout.sections.size()));
   Put16(&image, nt + 20, optionalSize);
   Put16(&image, nt + 22, 0x0022);
   const size_t optional = nt + 24;
-  Put16(&image, optional, spec.pe32Plus ? 0x020B : 0x010B);
+  Put16(&image, optional, layout.pe32Plus ? 0x020B : 0x010B);
   Put32(&image, optional + 32, kSectionAlignment);
   Put32(&image, optional + 36, kFileAlignment);
   Put32(&image, optional + 60, 0x400);  // SizeOfHeaders
   Put16(&image, optional + 68, 2);      // GUI
-  Put16(&image, optional + 70, spec.pe32Plus ? 0x0160 : 0x0140);
-  Put32(&image, optional + (spec.pe32Plus ? 108 : 92), 16);
+  Put16(&image, optional + 70, layout.pe32Plus ? 0x0160 : 0x0140);
+  Put32(&image, optional + (layout.pe32Plus ? 108 : 92), 16);
   uint32_t rva = kSectionAlignment, initialized = 0;
-  for (size_t i = 0; i < spec.sections.size(); ++i) {
-    const Section& s = spec.sections[i];
+  for (size_t i = 0; i < layout.sections.size(); ++i) {
+    const Section& s = layout.sections[i];
     const size_t entry = optional + optionalSize + 40 * i;
     const uint32_t size = static_cast<uint32_t>(s.data.size());
     const uint32_t rawSize = Align(size, kFileAlignment);

@@ -27,11 +27,11 @@ std::vector<uint8_t> Record(int32_t brand, int32_t product, const std::string& a
 
 // A mapped image whose last section holds `product`.
 std::vector<uint8_t> MappedImage(const std::vector<uint8_t>& product, const char* name = ".payload") {
-  petest::Spec spec;
-  spec.sections = {{".text", petest::Filler(0x300, 1), 0x60000020},
+  petest::ImageLayout layout;
+  layout.sections = {{".text", petest::Filler(0x300, 1), 0x60000020},
                    {".reloc", petest::Filler(12, 2), 0x42000040, 5},
                    {name, product}};
-  return petest::MapImage(petest::MakeImage(spec));
+  return petest::MapImage(petest::MakeImage(layout));
 }
 
 ProductSectionError Locate(const std::vector<uint8_t>& image, ProductSectionView* view) {
