@@ -20,9 +20,20 @@ constexpr int kExitUnsigned = 3;
 constexpr uint64_t kProgressThreshold = 16u << 20;
 
 const char kUsage[] =
-    "usage: setup-pack --stub SETUP.EXE (--zip PRODUCT.ZIP | --dir FOLDER) [--brand N] [--product N]\n"
+    "usage: setup-pack --stub SETUP.EXE [--zip PRODUCT.ZIP | --dir FOLDER] [--brand N] [--product N]\n"
     "                  [--icon APP.ICO] [--version A.B.C.D] [--sign CERT.PFX [--pass-file FILE]\n"
     "                  [--timestamp URL]] [--allow-refused-brand] -o OUTPUT.EXE\n";
+const char kHelp[] =
+    "Writes a branded installer from a setup program. What is not given is kept from the\n"
+    "stub: its payload, brand key, product index, icon and version.\n"
+    "  --zip, --dir   the product: an archive, or a folder to archive\n"
+    "  --brand, --product  the brand table's row and the product's place in its list\n"
+    "  --icon         an icon file with a 48 x 48 image;  --version  a.b.c.d\n"
+    "  --sign         sign with osslsigncode (--pass-file: the certificate's password,\n"
+    "                 --timestamp: an RFC 3161 time-stamp server)\n"
+    "  --allow-refused-brand  write even for a brand and product the installer refuses\n"
+    "Exit status: 0 written, 1 refused (nothing written), 2 usage, 3 written unsigned\n"
+    "because osslsigncode is missing (the command that signs it is printed).\n";
 
 struct Options {
   std::string stub, zip, dir, icon, output, sign, passFile, timestamp;
@@ -161,6 +172,7 @@ int SignInto(const Options& o, const std::vector<uint8_t>& installer) {
 int RunSetupPack(const std::vector<std::string>& args) {
   if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
     std::fputs(kUsage, stdout);
+    std::fputs(kHelp, stdout);
     return kExitWritten;
   }
   Options o;

@@ -1,7 +1,7 @@
 // setup-pack's command line: writes a branded installer from a prebuilt
 // setup program, and signs it.
 //
-//   setup-pack --stub setup.exe (--zip product.zip | --dir product-folder)
+//   setup-pack --stub setup.exe [--zip product.zip | --dir product-folder]
 //              [--brand N] [--product N] [--icon app.ico] [--version 1.2.3.4]
 //              [--sign cert.pfx [--pass-file F] [--timestamp URL]]
 //              [--allow-refused-brand] -o MySetup.exe

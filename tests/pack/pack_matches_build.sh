@@ -32,6 +32,16 @@ stage_demo_folder "$WORK/demo folder"
   fail "packing the demo folder"
 same_file "demo folder" "$WORK/folder.exe" "$DEMO_FOLDER_SETUP"
 
+# A large folder reports its progress on stderr.
+mkdir -p "$WORK/large/data"
+cp "$SOURCE" "$WORK/large/VantrelCorvane.exe"
+for i in 1 2 3; do head -c 7000000 /dev/zero >"$WORK/large/data/part$i.bin"; done
+"$PACK" --stub "$setup" --dir "$WORK/large" --brand 0 --product 22 -o "$WORK/large.exe" 2>"$WORK/large.log" ||
+  fail "packing a large folder: $(cat "$WORK/large.log")"
+for percent in 33 66 100; do
+  grep -q "compressing .*large: $percent% of 21.0 MB" "$WORK/large.log" || fail "no progress at $percent%: $(cat "$WORK/large.log")"
+done
+
 leftovers=$(find "$WORK" -maxdepth 1 -name '*.partial-*')
 [ -z "$leftovers" ] || fail "temporary files left: $leftovers"
 finish

@@ -8,12 +8,7 @@
 
 setup=$TREE/setup.exe
 cd "$WORK"
-openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 2 \
-  -subj "/CN=Setup Pack Test Publisher" -addext "extendedKeyUsage=codeSigning" 2>/dev/null ||
-  fail "openssl could not make the test certificate"
-printf 'test-password\n' >pass.txt
-openssl pkcs12 -export -inkey key.pem -in cert.pem -out cert.pfx -passout file:pass.txt ||
-  fail "openssl could not export the test certificate"
+make_test_certificate
 
 verify() { osslsigncode verify -in "$1" -CAfile cert.pem 2>&1; }
 

@@ -70,3 +70,17 @@ zip_set_field() {  # zip_set_field ZIP NAME LOCAL CENTRAL VALUE
     substr($d, $_, 2) = pack("v", $value) for @at;
     seek($f, 0, 0); print $f $d; close($f);' "$@"
 }
+
+# A self-signed code-signing certificate in the current folder: cert.pem,
+# key.pem, and cert.pfx protected by the password in pass.txt.
+make_test_certificate() {
+  openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 2 \
+    -subj "/CN=Setup Pack Test Publisher" -addext "extendedKeyUsage=codeSigning" 2>/dev/null ||
+    fail "openssl could not make the test certificate"
+  printf 'test-password\n' >pass.txt
+  openssl pkcs12 -export -inkey key.pem -in cert.pem -out cert.pfx -passout file:pass.txt ||
+    fail "openssl could not export the test certificate"
+}
+
+# A path as a Windows program under Wine names it.
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
