@@ -48,6 +48,66 @@ std::string ProductExePath(const std::string& folder, const std::string& product
   return folder + "\\" + productName + ".exe";
 }
 
+namespace {
+
+bool IsSwitch(const std::string& token, const char* name) {
+  if (token.size() != std::strlen(name)) return false;
+  for (size_t i = 0; i < token.size(); ++i) {
+    char c = token[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c != name[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+SetupArguments ParseSetupArguments(const std::string& arguments) {
+  SetupArguments result;
+  size_t at = 0;
+  while (at < arguments.size()) {
+    if (arguments[at] == ' ' || arguments[at] == '\t') {
+      ++at;
+      continue;
+    }
+    // /D= takes the rest of the line, spaces included.
+    if (arguments.size() - at >= 3 && (arguments[at + 1] == 'D' || arguments[at + 1] == 'd') &&
+        arguments[at] == '/' && arguments[at + 2] == '=') {
+      result.folder = arguments.substr(at + 3);
+      while (!result.folder.empty() && (result.folder.back() == ' ' || result.folder.back() == '\t'))
+        result.folder.pop_back();
+      if (result.folder.empty()) result.bad = true;
+      break;
+    }
+    size_t end = arguments.find_first_of(" \t", at);
+    if (end == std::string::npos) end = arguments.size();
+    const std::string token = arguments.substr(at, end - at);
+    if (IsSwitch(token, "/S")) {
+      result.silent = true;
+    } else if (IsSwitch(token, "/?")) {
+      result.usage = true;
+    } else {
+      result.bad = true;
+    }
+    at = end;
+  }
+  if (!result.folder.empty() && !result.silent) result.bad = true;
+  return result;
+}
+
+std::string ArgumentsAfterProgramName(const std::string& commandLine) {
+  size_t at = 0;
+  if (!commandLine.empty() && commandLine[0] == '"') {
+    size_t close = commandLine.find('"', 1);
+    at = close == std::string::npos ? commandLine.size() : close + 1;
+  } else {
+    at = commandLine.find_first_of(" \t");
+    if (at == std::string::npos) at = commandLine.size();
+  }
+  while (at < commandLine.size() && (commandLine[at] == ' ' || commandLine[at] == '\t')) ++at;
+  return commandLine.substr(at);
+}
+
 std::string CommandLineFor(const std::string& path) {
   if (path.find(' ') == std::string::npos) return path;
   return "\"" + path + "\"";

@@ -53,6 +53,39 @@ std::string DriveRootArchivePath(const std::string& folder, int attempt);
 // folder + "\" + productName + ".exe".
 std::string ProductExePath(const std::string& folder, const std::string& productName);
 
+// ---- Command line ------------------------------------------------------------------
+
+// What setup.exe was asked for on its command line (GBK text after the
+// program's own name):
+//   (nothing)        the window, as always
+//   /S [/D=folder]   install silently: no window, no message box; into folder
+//                    (the rest of the line, unquoted, spaces included, as
+//                    /D= comes last) or the default folder
+//   /?               a short usage box
+// Switches are case-insensitive and separated by spaces; anything else, /D=
+// without /S or with an empty folder, is a usage error.
+struct SetupArguments {
+  bool silent = false;
+  bool usage = false;  // /? given
+  bool bad = false;    // not understood: the usage box, exit code kExitUsage
+  std::string folder;  // /D=, empty when not given
+};
+SetupArguments ParseSetupArguments(const std::string& arguments);
+
+// The arguments after the program's name on a command line: the name is
+// quoted or ends at the first space; the spaces after it are skipped.
+std::string ArgumentsAfterProgramName(const std::string& commandLine);
+
+// Exit codes of a silent install (an install with the window always exits 0).
+enum SilentExitCode : int {
+  kExitInstalled = 0,
+  kExitUsage = 1,          // a command line that is not understood
+  kExitNoProduct = 2,      // the brand row or product index names no product
+  kExitArchiveNotWritten = 3,  // the archive could not be written out
+  kExitExtractionFailed = 4,   // a file could not be written into the folder
+  kExitShortcutFailed = 5,     // installed, but the desktop shortcut was not made
+};
+
 // The command line that starts a program: the path as it is, or in double
 // quotes when it holds a space (an unquoted "D:\My Apps\x.exe" would first
 // be tried as "D:\My.exe").

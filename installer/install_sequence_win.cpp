@@ -25,6 +25,7 @@
 #include "payload/shell_commands_win.h"
 #include "payload/shell_rules.h"
 #include "payload/threads_win.h"
+#include "payload/zip_extract_win.h"
 #include "payload/zip_unit_win.h"
 
 extern "C" const uint8_t DonePicture[];
@@ -105,6 +106,24 @@ int ExtractInto(const std::string& archive, const std::string& folder) {
   return CallLibrary(Extract, {unit, Text(archive.c_str()), Text(folder.c_str())}).i32;
 }
 
+// Writes the archive out: to the temporary folder, else to the root of the
+// install folder's drive. Returns its path, or empty when neither worked.
+std::string WriteArchiveOut(const std::string& folder, std::vector<std::string>* written) {
+  std::string temp = SpecialFolder(kFolderTemp);
+  if (!temp.empty() && WriteArchive(TempArchivePath(temp), written)) return TempArchivePath(temp);
+  std::string root = FreeRootArchivePath(folder);
+  if (!root.empty() && WriteArchive(root, written)) return root;
+  return std::string();
+}
+
+// The desktop shortcut to the installed product; true when it was made.
+bool MakeShortcut(const std::string& folder) {
+  const char* productName = Settings().productName ? Settings().productName : "";
+  std::string link = SpecialFolder(kFolderDesktop) + productName;
+  std::string target = ProductExePath(folder, productName);
+  return CallLibrary(CreateShortcut, {Text(link.c_str()), Text(target.c_str())}).i32 == 1;
+}
+
 void Finish(const std::string& folder, const std::vector<std::string>& written) {
   const char* productName = Settings().productName ? Settings().productName : "";
   gSystem.WriteUnitProperty(kMainWindow, kInstallButton, kPicBtnNormalPicture, -1,
@@ -112,15 +131,12 @@ void Finish(const std::string& folder, const std::vector<std::string>& written) 
   gSystem.WriteUnitProperty(kMainWindow, kInstallButton, kPicBtnHoverPicture, -1,
                             PropertyValue(DonePicture));
 
-  std::string link = SpecialFolder(kFolderDesktop) + productName;
-  std::string target = ProductExePath(folder, productName);
-  int made = CallLibrary(CreateShortcut, {Text(link.c_str()), Text(target.c_str())}).i32;
-  WriteTextProperty(kLogLabel, kLabelCaption, made == 1 ? kShortcutMade : kShortcutFailed);
+  WriteTextProperty(kLogLabel, kLabelCaption, MakeShortcut(folder) ? kShortcutMade : kShortcutFailed);
 
   if (ShowBox(kFinalPrompt, kFlagsYesNoInformation, kPromptCaption) == kAnswerYes) {
     // Started as a shortcut would start it: quoted when the path has a space,
     // in its own folder.
-    std::string commandLine = CommandLineFor(target);
+    std::string commandLine = CommandLineFor(ProductExePath(folder, productName));
     CallCore(CmdRunProgram, {Text(commandLine.c_str()), MakeBool(false), MakeInt(2), Text(folder.c_str())});
   }
   WriteIntProperty(kProgressBar, kPropVisible, 0);
@@ -135,14 +151,7 @@ DWORD WINAPI InstallWorker(void*) {
   WriteTextProperty(kLogLabel, kLabelCaption, kStepWriting);
 
   std::vector<std::string> written;
-  std::string archive;
-  std::string temp = SpecialFolder(kFolderTemp);
-  if (!temp.empty() && WriteArchive(TempArchivePath(temp), &written)) {
-    archive = TempArchivePath(temp);
-  } else {
-    std::string root = FreeRootArchivePath(folder);
-    if (!root.empty() && WriteArchive(root, &written)) archive = root;
-  }
+  std::string archive = WriteArchiveOut(folder, &written);
   if (archive.empty()) {
     ShowBox(kWriteFailed, 0, nullptr);
     RemoveArchives(written);
@@ -162,6 +171,23 @@ DWORD WINAPI InstallWorker(void*) {
 }
 
 }  // namespace
+
+int SilentInstall(const std::string& folder) {
+  CallDll(kDllCoInitialize, {0});
+  std::vector<std::string> written;
+  std::string archive = WriteArchiveOut(folder, &written);
+  int code = kExitInstalled;
+  if (archive.empty()) {
+    code = kExitArchiveNotWritten;
+  } else if (ExtractArchive(archive.c_str(), folder.c_str(), nullptr, nullptr) != kExtractSucceeded) {
+    code = kExitExtractionFailed;
+  } else if (!MakeShortcut(folder)) {
+    code = kExitShortcutFailed;
+  }
+  RemoveArchives(written);
+  CallDll(kDllCoUninitialize, {});
+  return code;
+}
 
 bool InstallRunning() { return gInstallRunning != 0; }
 

@@ -47,6 +47,20 @@ HandlerResult OnCloseClicked(const int32_t* args, int argCount);
 // fails). Returns the call's result (non-zero on success).
 int32_t QueryDiskSpace(const char* drive, int64_t* used, int64_t* free, int64_t* total);
 
+// The build's brand row and product into the install settings (product list,
+// names and name). 0 when they name a product, else the runtime error the
+// window reports at start: 4 for an index below 1, 1 for one past the list.
+int LoadProductSettings();
+
+// The default folder after LoadProductSettings: "D:\" when drive D: has room
+// (else "C:\"), the brand's folder name and the product's name.
+std::string DefaultInstallFolder();
+
+// Installs into folder with no window and no box: the archive written out,
+// extracted, the desktop shortcut made, the archive removed; nothing is
+// started. Returns a SilentExitCode.
+int SilentInstall(const std::string& folder);
+
 // BrowseForFolder: the shell's folder browser owned by `owner`; the chosen
 // folder, or empty. title null: "请选择文件夹路径".
 std::string BrowseForFolder(uintptr_t owner, const char* title);

@@ -11,6 +11,8 @@
 
 #include "frame/blocks.h"
 #include "frame/frame_api.h"
+#include "frame/wide_text_win.h"
+#include "installer/install_rules.h"
 #include "installer/install_settings.h"
 #include "installer/installer_window.h"
 #include "payload/payload_archive.h"
@@ -27,6 +29,25 @@ extern "C" const uint8_t FormData[];
 namespace {
 
 const char kProductDataError[] = "载入安装数据出错!";
+const char kUsageCaption[] = "安装程序";
+const char kUsage[] =
+    "用法：setup.exe [/S [/D=安装目录]]\r\n\r\n"
+    "/S\t静默安装：不显示窗口，不提示，不启动软件\r\n"
+    "/D=\t安装目录，放在最后，可含空格；不给出时用默认目录\r\n"
+    "/?\t显示本说明";
+
+// The arguments after the program's name, as GBK text; a line with a
+// character GBK lacks is not one we understand.
+SetupArguments CommandLineArguments() {
+  std::string line;
+  if (!GbkFromWide(GetCommandLineW(), &line)) {
+    SetupArguments bad;
+    bad.bad = true;
+    bad.silent = true;
+    return bad;
+  }
+  return ParseSetupArguments(ArgumentsAfterProgramName(line));
+}
 
 // Indexed by InstallerDllCommand.
 const char* const kDllLibraries[kDllCommandCount] = {
@@ -96,12 +117,26 @@ const ProgramDescriptor gProgramDescriptor = {
 
 int ProgramEntry() {
   gSystem.RuntimeService(kServiceInitialise, 0, 0, 0);
+  const SetupArguments arguments = CommandLineArguments();
+  // A silent install shows nothing, not even the usage box.
+  if (arguments.bad && arguments.silent) gSystem.ExitProgram(kExitUsage);
+  if (arguments.bad || arguments.usage) {
+    MessageBoxGbk(nullptr, kUsage, kUsageCaption, MB_OK | MB_ICONINFORMATION);
+    gSystem.ExitProgram(arguments.bad ? kExitUsage : kExitInstalled);
+  }
   // The brand row, the product and the archive come from the product section
   // that setup-pack wrote; a program without one has nothing to install.
-  if (!ThisProgramProduct()) RaiseFatal(0, kProductDataError);
+  if (!ThisProgramProduct()) {
+    if (arguments.silent) gSystem.ExitProgram(kExitNoProduct);
+    RaiseFatal(0, kProductDataError);
+  }
   _fpreset();
   InitialiseInstallSettings();
   gSystem.RuntimeService(kServiceRegisterCleanup, reinterpret_cast<intptr_t>(&Cleanup), 0, 0);
+  if (arguments.silent) {
+    if (LoadProductSettings() != 0) gSystem.ExitProgram(kExitNoProduct);
+    gSystem.ExitProgram(SilentInstall(arguments.folder.empty() ? DefaultInstallFolder() : arguments.folder));
+  }
   gSystem.LoadStartWindow(kMainWindow);
   gSystem.RunMessageLoop();
   return 0;

@@ -25,21 +25,20 @@ int32_t QueryDiskSpace(const char* drive, int64_t* used, int64_t* free, int64_t*
   return ok;
 }
 
-HandlerResult OnMainWindowCreated(const int32_t*, int) {
-  WriteIntProperty(kWindowSelfUnit, kPropWidth, 250);
-  WriteIntProperty(kWindowSelfUnit, kPropHeight, 400);
-  WriteIntProperty(kWindowSelfUnit, kPropTop, 300);
+namespace {
 
-  int64_t used = 0, free = 0, total = 0;
-  QueryDiskSpace("d:", &used, &free, &total);
-  const char* drivePrefix = DefaultDrivePrefix(free);
+// The brand row's folder name ("" without a row), kept by LoadProductSettings.
+std::string gFolderName;
 
+}  // namespace
+
+int LoadProductSettings() {
   InstallSettings& s = Settings();
   const ProductSectionView& product = *ThisProgramProduct();  // checked at the program's entry
   s.productIndex = product.productIndex;
-  const char* folderName = "";
+  gFolderName.clear();
   if (const BrandProfile* row = FindBrandProfile(product.brandKey)) {
-    folderName = row->folderName;
+    gFolderName = row->folderName;
     FreeBlock(s.productList);
     s.productList = NewText(row->productList);
   }
@@ -50,12 +49,25 @@ HandlerResult OnMainWindowCreated(const int32_t*, int) {
   char* const* elements = nullptr;
   uint32_t count = 0;
   ViewTextArray(s.productNames, &elements, &count);
-  if (s.productIndex < 1) gSystem.ReportRuntimeError(4);
-  if (static_cast<uint32_t>(s.productIndex) > count) gSystem.ReportRuntimeError(1);
+  if (s.productIndex < 1) return 4;
+  if (static_cast<uint32_t>(s.productIndex) > count) return 1;
   FreeBlock(s.productName);
   s.productName = NewText(elements[s.productIndex - 1]);
+  return 0;
+}
 
-  std::string path = std::string(drivePrefix) + folderName + (s.productName ? s.productName : "");
-  WriteTextProperty(kFolderLabel, kLabelCaption, path.c_str());
+std::string DefaultInstallFolder() {
+  int64_t used = 0, free = 0, total = 0;
+  QueryDiskSpace("d:", &used, &free, &total);
+  const char* productName = Settings().productName;
+  return std::string(DefaultDrivePrefix(free)) + gFolderName + (productName ? productName : "");
+}
+
+HandlerResult OnMainWindowCreated(const int32_t*, int) {
+  WriteIntProperty(kWindowSelfUnit, kPropWidth, 250);
+  WriteIntProperty(kWindowSelfUnit, kPropHeight, 400);
+  WriteIntProperty(kWindowSelfUnit, kPropTop, 300);
+  if (int error = LoadProductSettings()) gSystem.ReportRuntimeError(error);
+  WriteTextProperty(kFolderLabel, kLabelCaption, DefaultInstallFolder().c_str());
   return NoValue();
 }

@@ -99,3 +99,42 @@ TEST(InstallRulesTest, InstallPaths) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SetupArgumentsTest, SwitchesAndTheFolderThatEndsTheLine) {
+  const struct {
+    const char* line;
+    bool silent, usage, bad;
+    const char* folder;
+  } kCases[] = {
+      {"", false, false, false, ""},
+      {"/S", true, false, false, ""},
+      {"  /s  ", true, false, false, ""},
+      {"/S /D=D:\\My Apps\\产品", true, false, false, "D:\\My Apps\\产品"},
+      {"/S /d=C:\\x  ", true, false, false, "C:\\x"},
+      {"/?", false, true, false, ""},
+      {"/D=C:\\x", false, false, true, "C:\\x"},  // a folder without /S
+      {"/S /D=", true, false, true, ""},
+      {"/S /X", true, false, true, ""},
+      {"/SS", false, false, true, ""},
+      {"/S /D=C:\\a /S", true, false, false, "C:\\a /S"},  // /D= takes the rest
+  };
+  for (const auto& c : kCases) {
+    SetupArguments a = ParseSetupArguments(c.line);
+    EXPECT_EQ(a.silent, c.silent) << c.line;
+    EXPECT_EQ(a.usage, c.usage) << c.line;
+    EXPECT_EQ(a.bad, c.bad) << c.line;
+    EXPECT_EQ(a.folder, c.folder) << c.line;
+  }
+}
+
+TEST(SetupArgumentsTest, ArgumentsFollowTheProgramName) {
+  EXPECT_EQ(ArgumentsAfterProgramName("setup.exe /S"), "/S");
+  EXPECT_EQ(ArgumentsAfterProgramName("\"C:\\My Apps\\setup.exe\"   /S /D=x y"), "/S /D=x y");
+  EXPECT_EQ(ArgumentsAfterProgramName("\"C:\\a b\\setup.exe\""), "");
+  EXPECT_EQ(ArgumentsAfterProgramName("setup.exe"), "");
+  EXPECT_EQ(ArgumentsAfterProgramName("\"unclosed /S"), "");
+}
+
+}  // namespace

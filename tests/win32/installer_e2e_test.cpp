@@ -705,4 +705,89 @@ TEST(InstallerE2E, ProfileOutsideGbkGetsItsShortcutAndInstall) {
   RemoveInstall(folder);
 }
 
+// setup.exe run with arguments to its end, watched every 10 ms for a
+// visible window of its own.
+struct SilentRun {
+  DWORD exitCode = 0xDEAD;
+  bool ended = false;
+  bool showedWindow = false;
+};
+
+SilentRun RunSetupWith(const std::string& arguments) {
+  std::string line;
+  testdriver::AppendQuotedArgument(&line, SETUP_EXE_PATH);
+  line += " " + arguments;
+  testdriver::Process process = testdriver::StartProgram(line, "");
+  SilentRun run;
+  for (DWORD waited = 0; waited < kWaitMs && !run.ended; waited += 10) {
+    run.showedWindow = run.showedWindow || testdriver::FindTopWindow(process.processId, nullptr, nullptr, 0);
+    run.ended = testdriver::WaitForExit(process, 10, &run.exitCode) == testdriver::WaitResult::kExited;
+  }
+  if (!run.ended) testdriver::Kill(process);
+  return run;
+}
+
+// /S /D=folder: installed there (a folder with a space and Chinese), the
+// shortcut made, the archive removed, nothing shown, exit code 0.
+TEST(InstallerE2E, SilentInstallGoesIntoTheGivenFolderWithoutAWindow) {
+  const std::string folder = "C:\\静默 安装\\VantrelCorvane";
+  RemoveInstall(folder);
+  SilentRun run = RunSetupWith("/S /D=" + folder);
+  ASSERT_TRUE(run.ended);
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_FALSE(run.showedWindow);
+  for (const char* file : kInstalledFiles) EXPECT_TRUE(ziptest::IsFile(folder + "\\" + file)) << Utf8(file);
+  CoInitialize(nullptr);
+  linktest::LinkInfo link = linktest::ReadLink(DesktopLink());
+  CoUninitialize();
+  EXPECT_EQ(Utf8(link.target), Utf8(folder + "\\VantrelCorvane.exe"));
+  EXPECT_FALSE(ziptest::IsFile(TempArchive()));
+  RemoveInstall(folder);
+  ziptest::RemoveTree("C:\\静默 安装");
+}
+
+TEST(InstallerE2E, SilentInstallWithoutAFolderUsesTheDefaultOne) {
+  std::string folder = FreshDefaultFolder();
+  SilentRun run = RunSetupWith("/s");
+  ASSERT_TRUE(run.ended);
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_FALSE(run.showedWindow);
+  for (const char* file : kInstalledFiles) EXPECT_TRUE(ziptest::IsFile(folder + "\\" + file)) << Utf8(file);
+  EXPECT_TRUE(ziptest::IsFile(DesktopLink()));
+  RemoveInstall(folder);
+}
+
+// A file that cannot be written is exit code 4, with nothing shown and the
+// archive removed; a line it does not understand is code 1, also silently.
+TEST(InstallerE2E, SilentFailuresEndWithTheirCodes) {
+  std::string folder = FreshDefaultFolder();
+  HANDLE locked = LockProductExe(folder);
+  ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+  SilentRun run = RunSetupWith("/S /D=" + folder);
+  CloseHandle(locked);
+  ASSERT_TRUE(run.ended);
+  EXPECT_EQ(run.exitCode, 4u);
+  EXPECT_FALSE(run.showedWindow);
+  EXPECT_FALSE(ziptest::IsFile(TempArchive()));
+  RemoveInstall(folder);
+
+  SilentRun bad = RunSetupWith("/S /X");
+  ASSERT_TRUE(bad.ended);
+  EXPECT_EQ(bad.exitCode, 1u);
+  EXPECT_FALSE(bad.showedWindow);
+}
+
+TEST(InstallerE2E, QuestionMarkShowsTheUsage) {
+  std::string line;
+  testdriver::AppendQuotedArgument(&line, SETUP_EXE_PATH);
+  testdriver::Process process = testdriver::StartProgram(line + " /?", "");
+  HWND box = testdriver::FindMessageBox(process, kTitle, kWaitMs);
+  ASSERT_NE(box, nullptr);
+  EXPECT_NE(testdriver::ReadMessageBoxText(box).find("/S"), std::string::npos);
+  testdriver::PressButton(box, IDOK);
+  DWORD code = 0xDEAD;
+  EXPECT_EQ(testdriver::WaitForExit(process, kWaitMs, &code), testdriver::WaitResult::kExited);
+  EXPECT_EQ(code, 0u);
+}
+
 }  // namespace
