@@ -109,6 +109,14 @@ FILETIME ToFileTime(bool present, uint64_t value) {
   return t;
 }
 
+// Appended to a target's name while its entry is written.
+constexpr wchar_t kStagingSuffix[] = L".setup-part";
+
+void DeleteStaging(const std::wstring& staging) {
+  SetFileAttributesW(staging.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileW(staging.c_str());
+}
+
 const FILETIME* TimeOrNull(const FILETIME& t) {
   return (t.dwLowDateTime == 0 && t.dwHighDateTime == 0) ? nullptr : &t;
 }
@@ -286,7 +294,13 @@ uint32_t ArchiveReader::ExtractToFile(int32_t index, const wchar_t* path) {
   // A saved record may have been returned without moving the library.
   if (!PositionOn(index)) return kReaderBadLocalHeader;
 
-  OwnedFile target(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, info.attributes, nullptr));
+  // The entry is written under a staging name beside its target and moved
+  // over the target only once it is complete, closed and timed: a failure or
+  // a crash never leaves a half-written file under a name the product uses,
+  // nor harms the file it was to replace. The staging file of a crashed run
+  // is overwritten by the next.
+  const std::wstring staging = std::wstring(path) + kStagingSuffix;
+  OwnedFile target(CreateFileW(staging.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, info.attributes, nullptr));
   if (!target) return kReaderOpenFailed;
 
   bool error = unzOpenCurrentFile(zip) != UNZ_OK;
@@ -314,5 +328,17 @@ uint32_t ArchiveReader::ExtractToFile(int32_t index, const wchar_t* path) {
   if (!error && GetFileType(target.get()) == FILE_TYPE_DISK)
     SetFileTime(target.get(), TimeOrNull(info.creationTime), TimeOrNull(info.lastAccessTime),
                 TimeOrNull(info.lastWriteTime));
-  return error ? kReaderDataError : kReaderOk;
+  // A close that fails (a full disk found late) fails the entry too.
+  if (!CloseHandle(target.release())) error = true;
+  if (error) {
+    DeleteStaging(staging);
+    return kReaderDataError;
+  }
+  if (!MoveFileExW(staging.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    // A target held open by another program, or a read-only one: it keeps its
+    // content, and the caller may clear the attribute and try again.
+    DeleteStaging(staging);
+    return kReaderOpenFailed;
+  }
+  return kReaderOk;
 }

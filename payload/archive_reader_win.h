@@ -81,13 +81,18 @@ class ArchiveReader {
   // same index without touching the file.
   uint32_t EntryInfo(int32_t index, ZipEntryInfo* out);
 
-  // extractToFile: writes entry `index` to `path` (CreateFileW, GENERIC_WRITE,
-  // no sharing, CREATE_ALWAYS, the entry's attributes). Creates no folders.
-  //   kReaderOk              written; its times set when the target is a disk file
-  //   kReaderOpenFailed      the target could not be created; nothing written
-  //   kReaderDataError       a read, inflate or write error, fewer bytes than
-  //                          the entry's size, or a CRC-32 mismatch; the partly
-  //                          written file stays on disk
+  // extractToFile: writes entry `index` to `path + ".setup-part"`
+  // (CreateFileW, GENERIC_WRITE, no sharing, CREATE_ALWAYS, the entry's
+  // attributes), sets its times when it is a disk file, closes it and moves it
+  // over `path` (MoveFileExW, replacing, write-through). Creates no folders.
+  //   kReaderOk              written and in place
+  //   kReaderOpenFailed      the staging file could not be created, or the
+  //                          move failed (the target is held open or
+  //                          read-only); the target is unchanged, no staging
+  //                          file is left
+  //   kReaderDataError       a read, inflate, write or close error, fewer bytes
+  //                          than the entry's size, or a CRC-32 mismatch; the
+  //                          target is unchanged, no staging file is left
   //   and every error code of EntryInfo for the index.
   uint32_t ExtractToFile(int32_t index, const wchar_t* path);
   // The same for a GBK path.

@@ -269,8 +269,9 @@ TEST(ArchiveReaderTest, DamagedArchives) {
     if (row.extractCode == kReaderOk) {
       EXPECT_EQ(ReadBytes(target), kRowData);
     }
-    // A data error leaves the partly written file; a header error writes nothing.
-    EXPECT_EQ(IsFile(target), row.infoCode == kReaderOk);
+    // Only a complete entry reaches its name; no staging file is left.
+    EXPECT_EQ(IsFile(target), row.extractCode == kReaderOk);
+    EXPECT_FALSE(IsFile(target + ".setup-part"));
   }
 }
 

@@ -199,7 +199,8 @@ std::vector<FailureRow> FailureRows() {
        kExtractFailed, {0, 100},
        [=](const ScratchFolder& s, const std::string& target) {
          firstStays(s, target);
-         EXPECT_TRUE(IsFile(target + "\\b.txt")) << "the partly written file stays";
+         EXPECT_FALSE(IsFile(target + "\\b.txt")) << "no half-written file under its name";
+         EXPECT_FALSE(IsFile(target + "\\b.txt.setup-part")) << "nor under the staging name";
        }},
       {"CRC-32 mismatch",
        [=](const ScratchFolder& s, std::string* archive) {
@@ -330,6 +331,7 @@ TEST(ExtractArchiveTest, TargetHeldOpenWithoutWriteSharingFails) {
   EXPECT_EQ(recorder.percents, (std::vector<int>{0, 100}));
   EXPECT_EQ(ReadBytes(target + "\\a.txt"), "1");
   EXPECT_EQ(ReadBytes(target + "\\b.txt"), "running");
+  EXPECT_FALSE(IsFile(target + "\\b.txt.setup-part"));
   EXPECT_FALSE(IsFile(target + "\\c.txt"));
 }
 
