@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "tools/le_bytes.h"
+
 namespace {
 
 constexpr uint16_t kMz = 0x5A4D;
@@ -20,16 +22,6 @@ bool IsTailName(const std::string& name) {
   for (const char* tailName : kTailNames)
     if (name == tailName) return true;
   return false;
-}
-
-void Put16(std::vector<uint8_t>* out, size_t at, uint32_t v) {
-  (*out)[at] = static_cast<uint8_t>(v);
-  (*out)[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-
-void Put32(std::vector<uint8_t>* out, size_t at, uint32_t v) {
-  Put16(out, at, v & 0xFFFF);
-  Put16(out, at + 2, v >> 16);
 }
 
 uint64_t End(uint32_t start, uint32_t size) { return uint64_t(start) + size; }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <set>
 
+#include "tools/le_bytes.h"
+
 namespace {
 
 constexpr uint32_t kHighBit = 0x80000000u;
@@ -100,16 +102,6 @@ class Reader {
 
 bool SameKeys(const Resource& a, const Resource& b) {
   return a.type == b.type && a.name == b.name && a.language == b.language;
-}
-
-void Put16(std::vector<uint8_t>* out, size_t at, uint32_t v) {
-  (*out)[at] = static_cast<uint8_t>(v);
-  (*out)[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-
-void Put32(std::vector<uint8_t>* out, size_t at, uint32_t v) {
-  Put16(out, at, v & 0xFFFF);
-  Put16(out, at + 2, v >> 16);
 }
 
 size_t Align8(size_t n) { return (n + 7) & ~size_t(7); }
