@@ -57,11 +57,7 @@ std::string BrowseForFolder(uintptr_t owner, const char* title) {
 
 HandlerResult OnFolderLabelPressed(const int32_t*, int) {
   if (InstallRunning()) return NoValue();
-  UnitRef window = {kMainWindow, kWindowSelfUnit};
-  ArgValue windowArg{};
-  windowArg.ptr = &window;
-  windowArg.tag = kTagInt;
-  auto owner = reinterpret_cast<uintptr_t>(CallCore(CmdGetUnitWindowHandle, {windowArg}).ptr);
+  auto owner = reinterpret_cast<uintptr_t>(MainWindowHandle());
   std::string folder = BrowseForFolder(owner, "请选择安装位置");
   if (folder.empty()) return NoValue();
 

@@ -113,3 +113,18 @@ std::string CommandLineFor(const std::string& path) {
   return "\"" + path + "\"";
 }
 
+
+std::string InstallClaimName(const uint16_t* folder, size_t length) {
+  while (length > 0 && (folder[length - 1] == u'\\' || folder[length - 1] == u'/')) --length;
+  uint64_t hash = 0xCBF29CE484222325ull;
+  for (size_t i = 0; i < length; ++i) {
+    for (uint16_t byte : {static_cast<uint16_t>(folder[i] & 0xFF), static_cast<uint16_t>(folder[i] >> 8)}) {
+      hash ^= byte;
+      hash *= 0x100000001B3ull;
+    }
+  }
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string name = "Local\\SkinSetup.Installing.";
+  for (int shift = 60; shift >= 0; shift -= 4) name += kHex[(hash >> shift) & 0xF];
+  return name;
+}

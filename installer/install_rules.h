@@ -84,7 +84,17 @@ enum SilentExitCode : int {
   kExitArchiveNotWritten = 3,  // the archive could not be written out
   kExitExtractionFailed = 4,   // a file could not be written into the folder
   kExitShortcutFailed = 5,     // installed, but the desktop shortcut was not made
+  kExitDamaged = 6,            // the embedded archive fails its CRC-32: nothing written
+  kExitFolderBusy = 7,         // another setup program is installing into the folder
 };
+
+// The name of the named object by which a running setup program marks the
+// folder it installs into, so that a second one does not write into it too:
+// "Local\SkinSetup.Installing." and 16 hexadecimal digits of a 64-bit FNV-1a
+// hash over the folder's UTF-16 code units. The caller passes the full path
+// upper-cased; separators at its end do not count, so "D:\A" and "D:\A\"
+// give one name.
+std::string InstallClaimName(const uint16_t* folder, size_t length);
 
 // The command line that starts a program: the path as it is, or in double
 // quotes when it holds a space (an unquoted "D:\My Apps\x.exe" would first

@@ -18,6 +18,7 @@
 #include "frame/core_commands.h"
 #include "frame/message_text.h"
 #include "frame/wide_text_win.h"
+#include "installer/install_guard_win.h"
 #include "installer/install_rules.h"
 #include "installer/install_settings.h"
 #include "installer/installer_window.h"
@@ -51,10 +52,24 @@ const char kExtractFailed[] =
     "安装失败！部分文件无法写入，软件可能正在运行。\r\n请关闭正在运行的软件后点<重试>，点<取消>退出安装";
 const char kFinalPrompt[] = "安装完成！\r\n点<是>将启动软件\r\n点<否>不启动,可以在桌面启动软件";
 const char kPromptCaption[] = "温馨提示：";
+const char kDamaged[] = "安装程序已损坏！请重新下载后再安装\r\n《确定》后将关闭本安装程序";
 
 volatile LONG gInstallRunning = 0;
 // The folder shown at the click; written before the worker starts.
 std::string gInstallFolder;
+// The topmost folder the install creates (empty when the folder was there at
+// the click): what a called-off first install removes again.
+std::wstring gCreatedFolder;
+
+// Where the worker is. A close while the archive is written out or extracted
+// calls the install off (kExtracting -> kCalledOff, on the window thread); the
+// worker, at the next entry boundary, cleans up and ends the program. Once
+// the worker has gone on to the shortcut and the prompt (kFinishing) a close
+// ends the program at once, as before the click.
+enum InstallPhase : LONG { kIdle, kExtracting, kCalledOff, kFinishing };
+volatile LONG gPhase = kIdle;
+
+bool CalledOff() { return gPhase == kCalledOff; }
 
 ArgValue Text(const char* text) { return MakeText(text); }
 
@@ -145,13 +160,28 @@ void Finish(const std::string& folder, const std::vector<std::string>& written) 
   gSystem.ExitProgram(0);
 }
 
+// A called-off install: the archives and, for a first install, the folders
+// it made are removed; the program ends with 0 and no box.
+void Abandon(const std::vector<std::string>& written) {
+  RemoveArchives(written);
+  if (!gCreatedFolder.empty()) RemoveFolderTree(gCreatedFolder);
+  CallDll(kDllCoUninitialize, {});
+  gSystem.ExitProgram(0);
+}
+
 DWORD WINAPI InstallWorker(void*) {
   CallDll(kDllCoInitialize, {0});
   const std::string folder = gInstallFolder;
+  // A damaged download is refused before anything is written.
+  if (!PayloadArchiveIntact()) {
+    ShowBox(kDamaged, 0, nullptr);
+    gSystem.ExitProgram(0);
+  }
   WriteTextProperty(kLogLabel, kLabelCaption, kStepWriting);
 
   std::vector<std::string> written;
   std::string archive = WriteArchiveOut(folder, &written);
+  if (CalledOff()) Abandon(written);
   if (archive.empty()) {
     ShowBox(kWriteFailed, 0, nullptr);
     RemoveArchives(written);
@@ -160,12 +190,18 @@ DWORD WINAPI InstallWorker(void*) {
 
   WriteIntProperty(kProgressBar, kPropVisible, 1);
   WriteTextProperty(kLogLabel, kLabelCaption, kStepExtracting);
-  while (ExtractInto(archive, folder) != 1) {
+  // A call-off stops the extraction after the entry in hand (the progress
+  // handler asks for it), with the result of a stop: success.
+  for (;;) {
+    const int result = ExtractInto(archive, folder);
+    if (CalledOff()) Abandon(written);
+    if (result == 1) break;
     if (ShowBox(kExtractFailed, kFlagsRetryCancelError, kPromptCaption) != kAnswerRetry) {
       RemoveArchives(written);
       gSystem.ExitProgram(0);
     }
   }
+  if (InterlockedCompareExchange(&gPhase, kFinishing, kExtracting) != kExtracting) Abandon(written);
   Finish(folder, written);
   return 0;
 }
@@ -173,6 +209,9 @@ DWORD WINAPI InstallWorker(void*) {
 }  // namespace
 
 int SilentInstall(const std::string& folder) {
+  HWND holder = nullptr;
+  if (ClaimInstallFolder(folder, nullptr, &holder) == FolderClaim::kHeldByAnother) return kExitFolderBusy;
+  if (!PayloadArchiveIntact()) return kExitDamaged;
   CallDll(kDllCoInitialize, {0});
   std::vector<std::string> written;
   std::string archive = WriteArchiveOut(folder, &written);
@@ -191,14 +230,32 @@ int SilentInstall(const std::string& folder) {
 
 bool InstallRunning() { return gInstallRunning != 0; }
 
+bool CallInstallOff() {
+  const LONG was = InterlockedCompareExchange(&gPhase, kCalledOff, kExtracting);
+  if (was == kExtracting) WriteIntProperty(kWindowSelfUnit, kPropVisible, 0);
+  return was == kExtracting || was == kCalledOff;
+}
+
 HandlerResult OnInstallClicked(const int32_t*, int) {
   if (InterlockedCompareExchange(&gInstallRunning, 1, 0) != 0) return NoValue();
   gInstallFolder = ReadTextProperty(kFolderLabel, kLabelCaption);
+  // One setup program at a time writes into a folder: a second one shows
+  // the first and leaves.
+  HWND holder = nullptr;
+  if (ClaimInstallFolder(gInstallFolder, MainWindowHandle(), &holder) == FolderClaim::kHeldByAnother) {
+    BringToFront(holder);
+    gSystem.ExitProgram(0);
+  }
+  gCreatedFolder = FirstMissingFolder(gInstallFolder);
   ShowBox(kNotice, 0, nullptr);
   ArgValue entry{};
   entry.ptr = reinterpret_cast<void*>(&InstallWorker);
   entry.tag = kTagSubroutine;
-  if (!CallLibrary(StartThread, {entry}).i32) InterlockedExchange(&gInstallRunning, 0);
+  InterlockedExchange(&gPhase, kExtracting);
+  if (!CallLibrary(StartThread, {entry}).i32) {
+    InterlockedExchange(&gPhase, kIdle);
+    InterlockedExchange(&gInstallRunning, 0);
+  }
   return NoValue();
 }
 
@@ -213,5 +270,6 @@ HandlerResult OnExtractProgress(const int32_t* args, int argCount) {
   int32_t position = static_cast<int32_t>(maximum / 100.0 * percent);
   if (position != lastPosition) WriteIntProperty(kProgressBar, kBarPosition, position);
   lastPosition = position;
-  return NoValue();
+  // A false reply stops the extraction after this entry.
+  return CalledOff() ? Returns(0) : NoValue();
 }

@@ -4,6 +4,8 @@
 // helpers they share. Windows only.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -41,6 +43,7 @@ HandlerResult OnInstallClicked(const int32_t* args, int argCount);
 HandlerResult OnExtractProgress(const int32_t* args, int argCount);
 HandlerResult OnFolderLabelPressed(const int32_t* args, int argCount);
 HandlerResult OnCloseClicked(const int32_t* args, int argCount);
+HandlerResult OnCloseRequested(const int32_t* args, int argCount);
 
 // QueryDiskSpace: GetDiskFreeSpaceExA on drive through its DLL command, the
 // sizes in whole MiB into *used, *free and *total (unchanged when the call
@@ -68,6 +71,15 @@ std::string BrowseForFolder(uintptr_t owner, const char* title);
 // True while an install worker runs: the install button and the folder
 // label then ignore the user.
 bool InstallRunning();
+
+// Called by a close of the window: while the archive is written out or
+// extracted, calls the install off (the window is hidden, the worker cleans
+// up and ends the program) and returns true; also true when it already was.
+// False before the click and once the install has finished extracting.
+bool CallInstallOff();
+
+// The main window's handle.
+HWND MainWindowHandle();
 
 // Property access on the main window's units.
 void WriteIntProperty(uint32_t unitId, int property, int32_t value);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "frame/blocks.h"
+#include "frame/core_commands.h"
 #include "frame/frame_api.h"
 #include "frame/wide_text_win.h"
 #include "installer/install_rules.h"
@@ -61,6 +62,7 @@ const char* const kDllCommands[kDllCommandCount] = {
 // In the order of ui/installer_routines.txt: the form stores index * 4.
 const EventHandler kHandlers[] = {
     OnMainWindowCreated, OnInstallClicked, OnExtractProgress, OnFolderLabelPressed, OnCloseClicked,
+    OnCloseRequested,
 };
 
 // Library 1: the window unit and the widgets, indexed by unit number - 1.
@@ -169,7 +171,19 @@ ArgValue CallLibrary(CommandFn command, std::initializer_list<ArgValue> args) {
   return CallCommand(gSystem.CallLibraryCommand, command, args);
 }
 
+HWND MainWindowHandle() {
+  UnitRef window = {kMainWindow, kWindowSelfUnit};
+  ArgValue windowArg{};
+  windowArg.ptr = &window;
+  windowArg.tag = kTagInt;
+  return static_cast<HWND>(CallCore(CmdGetUnitWindowHandle, {windowArg}).ptr);
+}
+
 HandlerResult OnCloseClicked(const int32_t*, int) {
-  gSystem.ExitProgram(0);
+  if (!CallInstallOff()) gSystem.ExitProgram(0);
   return NoValue();
 }
+
+// The window's own close (Alt+F4, the taskbar, the end of a session): kept
+// while a called-off install cleans up, as always otherwise.
+HandlerResult OnCloseRequested(const int32_t*, int) { return CallInstallOff() ? Returns(0) : NoValue(); }

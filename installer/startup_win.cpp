@@ -9,6 +9,7 @@
 #include "frame/wide_text_win.h"
 #include "frame/text_commands.h"
 #include "installer/brand_table.h"
+#include "installer/install_guard_win.h"
 #include "installer/install_rules.h"
 #include "installer/install_settings.h"
 #include "installer/installer_window.h"
@@ -68,6 +69,14 @@ HandlerResult OnMainWindowCreated(const int32_t*, int) {
   WriteIntProperty(kWindowSelfUnit, kPropHeight, 400);
   WriteIntProperty(kWindowSelfUnit, kPropTop, 300);
   if (int error = LoadProductSettings()) gSystem.ReportRuntimeError(error);
-  WriteTextProperty(kFolderLabel, kLabelCaption, DefaultInstallFolder().c_str());
+  const std::string folder = DefaultInstallFolder();
+  // Started again while an install into this folder runs: the running one
+  // is what the user is looking for.
+  HWND holder = nullptr;
+  if (FolderHeldByAnother(folder, &holder)) {
+    BringToFront(holder);
+    gSystem.ExitProgram(0);
+  }
+  WriteTextProperty(kFolderLabel, kLabelCaption, folder.c_str());
   return NoValue();
 }

@@ -26,3 +26,8 @@ const ProductSectionView* ThisProgramProduct();
 // argument (MakeBytes), or null without a product section. Constant; the
 // caller never frees it.
 const void* PayloadArchiveBlock();
+
+// Whether the archive's bytes still have the CRC-32 the packer recorded for
+// them: false for a program damaged after it was packed (a flipped bit in a
+// download), and without a product section. Reads the whole archive.
+bool PayloadArchiveIntact();

@@ -32,15 +32,15 @@ ProductSectionError ReadProductSection(const uint8_t* data, size_t size, Product
       std::memcmp(magic, kProductMagic, sizeof kProductMagic) != 0) {
     return ProductSectionError::kBadMagic;
   }
-  uint32_t recordSize = 0, reserved = 0, dimensions = 0, length = 0;
+  uint32_t recordSize = 0, crc = 0, dimensions = 0, length = 0;
   int32_t brandKey = 0, productIndex = 0;
   cursor.ReadU32(&recordSize, "record size");
   cursor.ReadI32(&brandKey, "brand key");
   cursor.ReadI32(&productIndex, "product index");
-  cursor.ReadU32(&reserved, "reserved");
+  cursor.ReadU32(&crc, "archive CRC-32");
   cursor.ReadU32(&dimensions, "dimension count");
   cursor.ReadU32(&length, "archive length");
-  if (!cursor.Ok() || recordSize != kProductRecordSize || reserved != 0 || dimensions != 1) {
+  if (!cursor.Ok() || recordSize != kProductRecordSize || dimensions != 1) {
     return ProductSectionError::kBadRecord;
   }
   if (cursor.Remaining() != length) return ProductSectionError::kArchiveSize;
@@ -51,6 +51,7 @@ ProductSectionError ReadProductSection(const uint8_t* data, size_t size, Product
   view->archiveBlock = data + kProductRecordSize;
   view->archive = data + kProductSectionOverhead;
   view->archiveSize = length;
+  view->archiveCrc = crc;
   return ProductSectionError::kNone;
 }
 

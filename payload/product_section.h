@@ -9,7 +9,8 @@
 //   offset 8   uint32   kProductRecordSize, the offset of the archive block
 //   offset 12  int32    brand key (the row of the brand table)
 //   offset 16  int32    product index (1-based, in the brand's product list)
-//   offset 20  uint32   0
+//   offset 20  uint32   CRC-32 of the N archive bytes (zlib's crc32), which
+//                       the installer checks before it writes anything
 //   offset 24  the payload archive as a byte array of the value model
 //              (blocks.h): uint32 dimension count 1, uint32 length N, the N
 //              bytes of the whole ZIP file
@@ -36,6 +37,7 @@ struct ProductSectionView {
   const uint8_t* archiveBlock = nullptr;  // the byte array (count, length, bytes)
   const uint8_t* archive = nullptr;       // the ZIP bytes
   uint32_t archiveSize = 0;
+  uint32_t archiveCrc = 0;  // the CRC-32 the packer recorded for the archive
 };
 
 enum class ProductSectionError {
@@ -44,7 +46,7 @@ enum class ProductSectionError {
   kNoSection,        // no section named ".payload"
   kSectionOutside,   // the section's range runs past the image
   kBadMagic,         // the record does not start with kProductMagic
-  kBadRecord,        // record size, reserved word or dimension count wrong
+  kBadRecord,        // record size or dimension count wrong
   kArchiveSize,      // the archive's length disagrees with the section's size
 };
 

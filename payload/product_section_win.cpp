@@ -1,6 +1,8 @@
 // The product section of the running program's own image.
 #include <windows.h>
 
+#include <zlib.h>
+
 #include "frame/blocks.h"
 #include "payload/payload_archive.h"
 
@@ -27,4 +29,19 @@ const ProductSectionView* ThisProgramProduct() {
 const void* PayloadArchiveBlock() {
   const ProductSectionView* product = ThisProgramProduct();
   return product ? product->archiveBlock : nullptr;
+}
+
+bool PayloadArchiveIntact() {
+  const ProductSectionView* product = ThisProgramProduct();
+  if (!product) return false;
+  // zlib takes lengths of 32 bits; the archive's length is one, but feed it
+  // in pieces all the same so that no cast narrows it.
+  constexpr uint32_t kPiece = 1u << 30;
+  uLong crc = crc32(0, nullptr, 0);
+  for (uint32_t done = 0; done < product->archiveSize;) {
+    uint32_t piece = product->archiveSize - done < kPiece ? product->archiveSize - done : kPiece;
+    crc = crc32(crc, product->archive + done, piece);
+    done += piece;
+  }
+  return static_cast<uint32_t>(crc) == product->archiveCrc;
 }

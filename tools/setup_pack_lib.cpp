@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include <zlib.h>
+
 #include "installer/brand_table.h"
 #include "payload/product_section.h"
 #include "tools/gbk_display.h"
@@ -78,7 +80,7 @@ std::vector<uint8_t> ProductSectionBytes(int32_t brandKey, int32_t productIndex,
   w.U32(kProductRecordSize);
   w.I32(brandKey);
   w.I32(productIndex);
-  w.U32(0);
+  w.U32(static_cast<uint32_t>(crc32(0, archive.data(), static_cast<uInt>(archive.size()))));
   w.U32(1);
   w.U32(static_cast<uint32_t>(archive.size()));
   w.Bytes(archive.data(), archive.size());

@@ -138,3 +138,22 @@ TEST(SetupArgumentsTest, ArgumentsFollowTheProgramName) {
 }
 
 }  // namespace
+
+TEST(InstallRulesTest, ClaimNamesFollowTheFolderNotItsEndingSeparators) {
+  auto name = [](const std::u16string& folder) {
+    return InstallClaimName(reinterpret_cast<const uint16_t*>(folder.data()), folder.size());
+  };
+  const std::string base = name(u"D:\\VANTREL软件\\VANTRELCORVANE");
+  EXPECT_EQ(base.rfind("Local\\SkinSetup.Installing.", 0), 0u);
+  EXPECT_EQ(base.size(), std::string("Local\\SkinSetup.Installing.").size() + 16);
+  EXPECT_EQ(name(u"D:\\VANTREL软件\\VANTRELCORVANE\\"), base);
+  EXPECT_EQ(name(u"D:\\VANTREL软件\\VANTRELCORVANE\\/"), base);
+  // Every code unit counts, both of its bytes: a sibling folder, a parent and
+  // a character differing only in its high byte are other folders.
+  EXPECT_NE(name(u"D:\\VANTREL软件\\VANTRELCORVANF"), base);
+  EXPECT_NE(name(u"D:\\VANTREL软件"), base);
+  EXPECT_NE(name(u"D:\\VANTREL软仵\\VANTRELCORVANE"), base);
+  EXPECT_NE(name(u"D:\\A"), name(u"D:\\\u0141"));
+  // The standard FNV-1a-64 offset basis for nothing at all.
+  EXPECT_EQ(name(u"\\"), "Local\\SkinSetup.Installing.CBF29CE484222325");
+}

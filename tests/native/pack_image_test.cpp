@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <zlib.h>
+
 #include "payload/product_section.h"
 #include "tests/native/pe_test_support.h"
 #include "tools/pe_image.h"
@@ -164,6 +166,7 @@ TEST(PackImage, KeepsTheSectionsBeforeTheResourcesAndRebuildsTheRest) {
     EXPECT_EQ(view.brandKey, 1);
     EXPECT_EQ(view.productIndex, 3);
     EXPECT_EQ(Bytes(view.archive, view.archive + view.archiveSize), request.archive);
+    EXPECT_EQ(view.archiveCrc, crc32(0, request.archive.data(), static_cast<uInt>(request.archive.size())));
     EXPECT_EQ(after.checksum, PeChecksum(out.data(), out.size(), after.ChecksumOffset()));
   }
 }

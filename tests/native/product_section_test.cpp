@@ -19,6 +19,7 @@ std::vector<uint8_t> Record(int32_t brand, int32_t product, const std::string& a
   petest::Put32(&b, 8, kProductRecordSize);
   petest::Put32(&b, 12, static_cast<uint32_t>(brand));
   petest::Put32(&b, 16, static_cast<uint32_t>(product));
+  petest::Put32(&b, 20, 0xC0FFEE42);
   petest::Put32(&b, 24, 1);
   petest::Put32(&b, 28, static_cast<uint32_t>(archive.size()));
   b.insert(b.end(), archive.begin(), archive.end());
@@ -44,6 +45,7 @@ TEST(ProductSection, FoundInTheMappedImageWithItsRecordAndArchive) {
   ASSERT_EQ(Locate(image, &view), ProductSectionError::kNone);
   EXPECT_EQ(view.brandKey, 7);
   EXPECT_EQ(view.productIndex, 3);
+  EXPECT_EQ(view.archiveCrc, 0xC0FFEE42u);
   EXPECT_EQ(view.section, image.data() + 0x3000);
   EXPECT_EQ(view.sectionSize, kProductSectionOverhead + kArchive.size());
   EXPECT_EQ(view.archiveBlock, view.section + kProductRecordSize);
@@ -60,7 +62,6 @@ TEST(ProductSection, MalformedRecordsAreRefused) {
   } cases[] = {
       {"magic", [](std::vector<uint8_t>* b) { (*b)[7] = 'Q'; }, ProductSectionError::kBadMagic},
       {"record size", [](std::vector<uint8_t>* b) { petest::Put32(b, 8, 28); }, ProductSectionError::kBadRecord},
-      {"reserved word", [](std::vector<uint8_t>* b) { petest::Put32(b, 20, 1); }, ProductSectionError::kBadRecord},
       {"dimension count", [](std::vector<uint8_t>* b) { petest::Put32(b, 24, 2); }, ProductSectionError::kBadRecord},
       {"length too long", [](std::vector<uint8_t>* b) { petest::Put32(b, 28, 1000); },
        ProductSectionError::kArchiveSize},

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "payload/archive_reader_win.h"
+#include "payload/zip_extract_win.h"
 #include "tests/driver/test_driver.h"
 #include "tests/win32/shell_link_support.h"
 #include "tests/win32/zip_test_support.h"
@@ -788,6 +789,172 @@ TEST(InstallerE2E, QuestionMarkShowsTheUsage) {
   DWORD code = 0xDEAD;
   EXPECT_EQ(testdriver::WaitForExit(process, kWaitMs, &code), testdriver::WaitResult::kExited);
   EXPECT_EQ(code, 0u);
+}
+
+// --- What the install does not own ---
+
+const char kDamaged[] = "安装程序已损坏！请重新下载后再安装\r\n《确定》后将关闭本安装程序";
+
+// A copy of setup.exe with one byte of its payload archive flipped, as a
+// download with a bad bit would arrive.
+std::string DamagedCopy() {
+  std::string image = ziptest::ReadBytes(SETUP_EXE_PATH);
+  const uint32_t headers = ziptest::GetLe32(image, 0x3C);
+  const uint16_t sectionCount = static_cast<uint8_t>(image[headers + 6]) | static_cast<uint8_t>(image[headers + 7]) << 8;
+  const uint16_t optionalSize = static_cast<uint8_t>(image[headers + 20]) | static_cast<uint8_t>(image[headers + 21]) << 8;
+  const size_t table = headers + 24 + optionalSize;
+  for (uint16_t i = 0; i < sectionCount; ++i) {
+    const size_t at = table + 40u * i;
+    if (image.compare(at, 8, ".payload") != 0) continue;
+    const uint32_t raw = ziptest::GetLe32(image, at + 20);
+    const uint32_t archiveSize = ziptest::GetLe32(image, raw + 28);
+    image[raw + 32 + archiveSize / 2] ^= 0x10;
+    const std::string copy = ziptest::TempFolder() + "damaged-setup.exe";
+    return ziptest::WriteBytes(copy, image) ? copy : "";
+  }
+  return "";
+}
+
+TEST(InstallerE2E, DamagedPayloadIsRefusedBeforeAnythingIsWritten) {
+  const std::string folder = FreshDefaultFolder();
+  const std::string damaged = DamagedCopy();
+  ASSERT_FALSE(damaged.empty());
+  {
+    SetupRun run(damaged.c_str());
+    ASSERT_NE(run.Window(), nullptr);
+    run.StartInstall();
+    HWND box = testdriver::FindMessageBox(run.process(), "信息：", kWaitMs);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(Utf8(testdriver::ReadMessageBoxText(box)), Utf8(kDamaged));
+    testdriver::PressButton(box, IDOK);
+    EXPECT_EQ(run.ExitCode(), 0u);
+  }
+  EXPECT_FALSE(ziptest::IsFile(TempArchive()));
+  EXPECT_FALSE(ziptest::IsFolder(folder));
+
+  std::string line;
+  testdriver::AppendQuotedArgument(&line, damaged);
+  testdriver::Process silent = testdriver::StartProgram(line + " /S", "");
+  DWORD code = 0xDEAD;
+  EXPECT_EQ(testdriver::WaitForExit(silent, kWaitMs, &code), testdriver::WaitResult::kExited);
+  EXPECT_EQ(code, 6u);
+  EXPECT_FALSE(ziptest::IsFolder(folder));
+  DeleteFileW(Wide(damaged).c_str());
+}
+
+// An installer whose payload is the demo product and 160 files of 1 MB of
+// noise (it does not compress), packed by setup-pack.exe: its extraction
+// lasts long enough to be interrupted. Made once and kept while it is newer
+// than setup.exe.
+std::string LargeSetup() {
+  const std::string work = ziptest::TempFolder() + "large-setup";
+  const std::string exe = work + "\\large-setup.exe";
+  WIN32_FILE_ATTRIBUTE_DATA made, stub;
+  if (GetFileAttributesExW(Wide(exe).c_str(), GetFileExInfoStandard, &made) &&
+      GetFileAttributesExW(Wide(SETUP_EXE_PATH).c_str(), GetFileExInfoStandard, &stub) &&
+      CompareFileTime(&made.ftLastWriteTime, &stub.ftLastWriteTime) > 0)
+    return exe;
+  ziptest::RemoveTree(work);
+  const std::string product = work + "\\product";
+  if (ExtractArchive(SETUP_PAYLOAD_ZIP_FILE, (product + "\\").c_str(), nullptr, nullptr) != kExtractSucceeded) return "";
+  CreateDirectoryW(Wide(product + "\\noise").c_str(), nullptr);
+  uint32_t state = 2463534242u;
+  std::string block(1 << 20, '\0');
+  for (int file = 0; file < 160; ++file) {
+    for (size_t i = 0; i + 4 <= block.size(); i += 4) {
+      state ^= state << 13;
+      state ^= state >> 17;
+      state ^= state << 5;
+      memcpy(&block[i], &state, 4);
+    }
+    char name[32];
+    snprintf(name, sizeof name, "\\noise\\%03d.bin", file);
+    if (!ziptest::WriteBytes(product + name, block)) return "";
+  }
+  std::string line;
+  testdriver::AppendQuotedArgument(&line, SETUP_PACK_EXE_PATH);
+  for (const std::string& argument : {std::string("--stub"), std::string(SETUP_EXE_PATH), std::string("--dir"),
+                                      product, std::string("-o"), exe})
+    testdriver::AppendQuotedArgument(&line, argument);
+  testdriver::Process pack = testdriver::StartProgram(line, "");
+  DWORD code = 0xDEAD;
+  if (testdriver::WaitForExit(pack, 300000, &code) != testdriver::WaitResult::kExited || code != 0) return "";
+  return exe;
+}
+
+// Waits until the extraction has written into folder, then presses "×".
+void CloseWhileExtracting(SetupRun& run, const std::string& folder, const std::string& marker) {
+  HWND close = run.Child("×");
+  ASSERT_NE(close, nullptr);
+  run.StartInstall();
+  for (int i = 0; i < 1200 && !ziptest::IsFile(folder + "\\" + marker); ++i) Sleep(25);
+  ASSERT_TRUE(ziptest::IsFile(folder + "\\" + marker));
+  PostMessageW(close, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  PostMessageW(close, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+}
+
+// "×" while the extraction runs: no further box, exit 0, neither archive
+// left, and a first install leaves no folder (its parent included, when
+// the install made that too); an earlier install keeps its folder and what
+// the user put there.
+TEST(InstallerE2E, CloseDuringTheExtractionCleansUpAndEndsWith0) {
+  const std::string large = LargeSetup();
+  ASSERT_FALSE(large.empty());
+  const std::string folder = FreshDefaultFolder();
+  const std::string parent = folder.substr(0, folder.rfind('\\'));
+  ziptest::RemoveTree(parent);
+  {
+    SetupRun run(large.c_str());
+    ASSERT_NE(run.Window(), nullptr);
+    CloseWhileExtracting(run, folder, "noise\\000.bin");
+    EXPECT_EQ(run.ExitCode(), 0u);
+  }
+  EXPECT_FALSE(ziptest::IsFile(TempArchive()));
+  EXPECT_FALSE(ziptest::IsFile(folder.substr(0, 3) + "tool.zip"));
+  EXPECT_FALSE(ziptest::IsFolder(parent));
+
+  CreateDirectoryW(Wide(parent).c_str(), nullptr);
+  CreateDirectoryW(Wide(folder).c_str(), nullptr);
+  ASSERT_TRUE(ziptest::WriteBytes(folder + "\\mine.txt", "the user's"));
+  {
+    SetupRun run(large.c_str());
+    ASSERT_NE(run.Window(), nullptr);
+    CloseWhileExtracting(run, folder, "noise\\000.bin");
+    EXPECT_EQ(run.ExitCode(), 0u);
+  }
+  EXPECT_FALSE(ziptest::IsFile(TempArchive()));
+  EXPECT_EQ(ziptest::ReadBytes(folder + "\\mine.txt"), "the user's");
+  for (const std::string& name : ziptest::ListFolder(folder + "\\noise"))
+    EXPECT_EQ(name.find(".setup-part"), std::string::npos) << name;
+  ziptest::RemoveTree(parent);
+}
+
+// A second setup program never writes into the folder the first installs
+// into: clicked, it leaves without its notice; started, it leaves without
+// its window; the first comes to the front and finishes its install.
+TEST(InstallerE2E, SecondSetupIntoTheSameFolderShowsTheFirstAndLeaves) {
+  const std::string folder = FreshDefaultFolder();
+  SetupRun first;
+  SetupRun second;
+  ASSERT_NE(first.Window(), nullptr);
+  ASSERT_NE(second.Window(), nullptr);
+  HWND prompt = first.InstallToPrompt();
+  ASSERT_NE(prompt, nullptr);
+
+  PostMessageW(second.InstallButton(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 40));
+  PostMessageW(second.InstallButton(), WM_LBUTTONUP, 0, MAKELPARAM(100, 40));
+  EXPECT_EQ(second.ExitCode(), 0u);
+
+  SetupRun third;
+  EXPECT_EQ(third.ExitCode(), 0u);
+  HWND front = GetForegroundWindow();
+  EXPECT_TRUE(front == first.Window() || front == prompt) << front;
+
+  EXPECT_EQ(Utf8(testdriver::ReadMessageBoxText(prompt)), Utf8(kFinalPrompt));
+  testdriver::PressButton(prompt, IDNO);
+  EXPECT_EQ(first.ExitCode(), 0u);
+  for (const char* file : kInstalledFiles) EXPECT_TRUE(ziptest::IsFile(folder + "\\" + file)) << Utf8(file);
+  RemoveInstall(folder);
 }
 
 }  // namespace
