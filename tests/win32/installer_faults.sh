@@ -13,9 +13,12 @@
 # Versions (names sorted as the packer sorts them):
 #   small-old  the product, readme.txt and data\file000..007.bin of 64 KiB
 #   small-new  the same names, the data files of 1 MiB
-#   large-old  the product and 240 files data\NN\fileMMM.bin of 4 KiB
-#   large-new  the same names at 200 KiB each (about 48 MiB, random bytes, so
-#              that the extraction writes as much as it reads)
+#   large-old  the product, 8 files art\file000..007.bin of 64 KiB and 200
+#              files data\NN\fileMMM.bin of 4 KiB
+#   large-new  the same names, the art files of 5 MiB and the data files of
+#              40 KiB: 48 MiB of random bytes, so that the extraction writes
+#              as much as it reads; the art files come first and each takes
+#              long enough to be caught half-written
 # The small disk: a 16 MiB tmpfs (we run as root) at $WORK/small-disk, linked
 # as drive T: in the prefix while the tests run (the test defines the drive
 # for the shell's sake). Where it cannot be mounted, FAULTS_NO_SMALL_DRIVE
@@ -53,10 +56,13 @@ make_version() {  # make_version NAME
       printf '%s\r\n' "$1" >"$folder/readme.txt"
       random_files "$folder/data" 8 $size
       ;;
-    large-*)
-      size=4096
-      [ "$1" = large-new ] && size=204800
-      for d in $(seq -w 1 12); do random_files "$folder/data/$d" 20 $size; done
+    large-old)
+      random_files "$folder/art" 8 65536
+      for d in $(seq -w 1 10); do random_files "$folder/data/$d" 20 4096; done
+      ;;
+    large-new)
+      random_files "$folder/art" 8 5242880
+      for d in $(seq -w 1 10); do random_files "$folder/data/$d" 20 40960; done
       ;;
   esac
   "$PACK" --stub "$STUB" --dir "$folder" -o "$WORK/$1.exe" >"$WORK/$1.pack.log" 2>&1 || {

@@ -23,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -43,23 +44,34 @@ std::string Environment(const char* name) {
   return n > 0 && n < MAX_PATH ? ziptest::Gbk(value) : std::string();
 }
 
-// Paths of every file under folder, relative to it ("data\part01.bin"),
-// sorted.
-void ListFilesUnder(const std::string& folder, const std::string& prefix, std::vector<std::string>* files) {
-  for (const std::string& name : ziptest::ListFolder(folder)) {
-    std::string path = folder + "\\" + name;
-    if (ziptest::IsFolder(path)) {
-      ListFilesUnder(path, prefix + name + "\\", files);
+// The size of every file under folder by its path relative to it
+// ("data\\file000.bin").
+void ListSizesUnder(const std::string& folder, const std::string& prefix, std::map<std::string, uint64_t>* sizes) {
+  WIN32_FIND_DATAW found;
+  HANDLE h = FindFirstFileW(Wide(folder + "\\*").c_str(), &found);
+  if (h == INVALID_HANDLE_VALUE) return;
+  do {
+    std::string name = ziptest::Gbk(found.cFileName);
+    if (name == "." || name == "..") continue;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      ListSizesUnder(folder + "\\" + name, prefix + name + "\\", sizes);
     } else {
-      files->push_back(prefix + name);
+      (*sizes)[prefix + name] = (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
     }
-  }
+  } while (FindNextFileW(h, &found));
+  FindClose(h);
 }
 
+std::map<std::string, uint64_t> SizesUnder(const std::string& folder) {
+  std::map<std::string, uint64_t> sizes;
+  ListSizesUnder(folder, "", &sizes);
+  return sizes;
+}
+
+// The paths of every file under folder, relative to it, sorted.
 std::vector<std::string> FilesUnder(const std::string& folder) {
   std::vector<std::string> files;
-  ListFilesUnder(folder, "", &files);
-  std::sort(files.begin(), files.end());
+  for (const auto& file : SizesUnder(folder)) files.push_back(file.first);
   return files;
 }
 
@@ -302,15 +314,34 @@ int ProgressPosition(HWND bar) {
   return static_cast<int>(position);
 }
 
-// setup.exe killed while it extracts a large update: no file is left
-// half-written under its own name, and the next run completes the update and
-// leaves no staging file.
+// True when subfolder of folder shows a file being written: a file of a name
+// neither version has, or one whose size is neither version's size for it.
+// Whatever name the installer writes under, it is caught in the middle of a
+// file. (One subfolder: a look at the whole folder takes longer than a file
+// takes to write under Wine.)
+bool FileBeingWritten(const std::string& folder, const std::string& subfolder,
+                      const std::map<std::string, uint64_t>& previous, const std::map<std::string, uint64_t>& current) {
+  std::map<std::string, uint64_t> sizes;
+  ListSizesUnder(folder + "\\" + subfolder, subfolder + "\\", &sizes);
+  for (const auto& file : sizes) {
+    auto before = previous.find(file.first), after = current.find(file.first);
+    if (after == current.end()) return true;
+    if (file.second != after->second && (before == previous.end() || file.second != before->second)) return true;
+  }
+  return false;
+}
+
+// setup.exe killed while it extracts a large update, in the middle of one of
+// its large files (art\): no file is left half-written under its own name,
+// and the next run completes the update and leaves no staging file.
 TEST(InstallerFaults, KilledDuringExtractionLeavesNoHalfFileAndTheNextRunCompletes) {
   const ProductVersion previous = Version("large-old"), current = Version("large-new");
   ASSERT_FALSE(current.files.empty());
   const std::string folder = FreshDefaultFolder();
   ASSERT_EQ(InstallSilently(previous, folder), 0u);
   ASSERT_EQ(DiffersFrom(folder, previous), "");
+  const std::map<std::string, uint64_t> previousSizes = SizesUnder(previous.folder);
+  const std::map<std::string, uint64_t> currentSizes = SizesUnder(current.folder);
 
   {
     SetupRun run(current.installer.c_str());
@@ -318,16 +349,21 @@ TEST(InstallerFaults, KilledDuringExtractionLeavesNoHalfFileAndTheNextRunComplet
     HWND bar = testdriver::FindChildByClass(run.Window(), "msctls_progress32");
     ASSERT_NE(bar, nullptr);
     run.StartInstall();
-    // Killed once the bar has moved: the extraction is under way.
+    // The bar moves once the extraction is under way; the kill comes as soon
+    // as a large file is seen half-written after that.
     int position = 0;
     for (DWORD waited = 0; waited < kWaitMs && position <= 0; waited += 5) {
       Sleep(5);
       position = ProgressPosition(bar);
     }
     ASSERT_GT(position, 0) << "the progress bar never moved";
-    EXPECT_EQ(testdriver::FindMessageBox(run.process(), "温馨提示：", 0), nullptr)
-        << "the extraction ended before the kill";
+    bool caught = false;
+    for (int scan = 0; scan < 20000 && !caught; ++scan) {
+      caught = FileBeingWritten(folder, "art", previousSizes, currentSizes);
+      if (!caught && testdriver::FindMessageBox(run.process(), "温馨提示：", 0)) break;
+    }
     ASSERT_TRUE(testdriver::Kill(run.process()));
+    ASSERT_TRUE(caught) << "no file was seen half-written before the extraction ended";
   }
 
   FolderState state = StateOf(folder, previous, current);
