@@ -85,3 +85,10 @@ fi
 export FAULTS_WORK="Z:${WORK//\//\\}"
 # Wine passes the Unix environment on to the Windows program.
 "$RUN" "$TESTS" "$@"
+status=$?
+# The versions (about 100 MB) stay only for a look after a failure.
+if [ "$status" -eq 0 ]; then
+  cleanup
+  rm -rf "$WORK"
+fi
+exit $status

@@ -270,7 +270,7 @@ TEST(InstallerFaults, DiskFullFailsPartWayAndRetryCompletesOnceSpaceIsFreed) {
   SmallDrive smallDrive(drive, Environment("FAULTS_SMALL_DISK"));
   ASSERT_TRUE(smallDrive.Defined()) << GetLastError();
   const ProductVersion previous = Version("small-old"), current = Version("small-new");
-  ASSERT_FALSE(current.files.empty());
+  ASSERT_FALSE(current.files.empty()) << "no product in " << Utf8(current.folder) << " (installer_faults.sh makes it)";
   const std::string folder = drive + "\\" + kProduct;
   const std::string filler = drive + "\\filler.bin";
   ziptest::RemoveTree(folder);
@@ -292,6 +292,7 @@ TEST(InstallerFaults, DiskFullFailsPartWayAndRetryCompletesOnceSpaceIsFreed) {
   HWND failure = run.InstallToPrompt();
   ExpectFailurePrompt(failure);
   if (HasFatalFailure()) return;
+  SaveScreen("disk-full");
   EXPECT_EQ(run.LogText(), "2.开始解压..");
 
   FolderState state = StateOf(folder, previous, current);
@@ -336,7 +337,7 @@ bool FileBeingWritten(const std::string& folder, const std::string& subfolder,
 // and the next run completes the update and leaves no staging file.
 TEST(InstallerFaults, KilledDuringExtractionLeavesNoHalfFileAndTheNextRunCompletes) {
   const ProductVersion previous = Version("large-old"), current = Version("large-new");
-  ASSERT_FALSE(current.files.empty());
+  ASSERT_FALSE(current.files.empty()) << "no product in " << Utf8(current.folder) << " (installer_faults.sh makes it)";
   const std::string folder = FreshDefaultFolder();
   ASSERT_EQ(InstallSilently(previous, folder), 0u);
   ASSERT_EQ(DiffersFrom(folder, previous), "");
@@ -358,9 +359,12 @@ TEST(InstallerFaults, KilledDuringExtractionLeavesNoHalfFileAndTheNextRunComplet
     }
     ASSERT_GT(position, 0) << "the progress bar never moved";
     bool caught = false;
-    for (int scan = 0; scan < 20000 && !caught; ++scan) {
+    for (int scan = 0; scan < 20000; ++scan) {
       caught = FileBeingWritten(folder, "art", previousSizes, currentSizes);
-      if (!caught && testdriver::FindMessageBox(run.process(), "温馨提示：", 0)) break;
+      if (caught) break;
+      if (testdriver::FindMessageBox(run.process(), "温馨提示：", 0) ||
+          testdriver::WaitForExit(run.process(), 0, nullptr) != testdriver::WaitResult::kTimedOut)
+        break;
     }
     ASSERT_TRUE(testdriver::Kill(run.process()));
     ASSERT_TRUE(caught) << "no file was seen half-written before the extraction ended";
@@ -390,7 +394,7 @@ TEST(InstallerFaults, KilledDuringExtractionLeavesNoHalfFileAndTheNextRunComplet
 // run's Retry after the file is let go completes the update.
 TEST(InstallerFaults, LockedFileKeepsItsContentAndRetryAfterUnlockCompletesTheUpdate) {
   const ProductVersion previous = Version("small-old"), current = Version("small-new");
-  ASSERT_FALSE(current.files.empty());
+  ASSERT_FALSE(current.files.empty()) << "no product in " << Utf8(current.folder) << " (installer_faults.sh makes it)";
   const std::string folder = FreshDefaultFolder();
   ASSERT_EQ(InstallSilently(previous, folder), 0u);
   ASSERT_EQ(DiffersFrom(folder, previous), "");
