@@ -15,24 +15,15 @@
 #include "payload/archive_reader_win.h"
 #include "payload/zip_extract_win.h"
 #include "tests/driver/test_driver.h"
+#include "tests/win32/setup_run.h"
 #include "tests/win32/shell_link_support.h"
 #include "tests/win32/zip_test_support.h"
 
 namespace {
 
+using namespace setuptest;
 using ziptest::Wide;
 
-constexpr DWORD kWaitMs = 30000;
-constexpr const char* kTitle = "安装程序";
-constexpr const char* kProduct = "VantrelCorvane";
-const char kNotice[] =
-    "由于系列正版软件都作了加壳加密处理\r\n如果部分杀毒软件提示警告，请允许即可！\r\n\r\n"
-    "软件干净无毒无木马~~支持正版 谢谢大家\r\n"
-    "软件安装好后，建议把安装的软件目录加入杀毒软件信任，再运行软件，以免影响部分功能使用。\r\n"
-    "可以阅读软件安装说明";
-const char kFinalPrompt[] = "安装完成！\r\n点<是>将启动软件\r\n点<否>不启动,可以在桌面启动软件";
-const char kExtractFailed[] =
-    "安装失败！部分文件无法写入，软件可能正在运行。\r\n请关闭正在运行的软件后点<重试>，点<取消>退出安装";
 // The six entries of the demo payload, as they land in the folder.
 const char* const kInstalledFiles[] = {"VantrelUpdate.exe", "VantrelCore.dll", "VantrelCorvane.exe",
                                        "share\\设置.ini", "share\\VantrelRes.dll"};
@@ -40,30 +31,6 @@ const char* const kInstalledFiles[] = {"VantrelUpdate.exe", "VantrelCore.dll", "
 // Page 1's colour and pages 2 and 3's, as COLORREF.
 constexpr COLORREF kPage1 = RGB(22, 131, 196);
 constexpr COLORREF kPage2 = RGB(117, 184, 238);
-
-std::string Utf8(const std::string& gbk) { return testdriver::GbkToUtf8(gbk); }
-
-bool DriveDHasRoom() {
-  ULARGE_INTEGER available, total, free;
-  if (!GetDiskFreeSpaceExA("d:", &available, &total, &free)) return false;
-  return free.QuadPart / 1048576 >= 1000;
-}
-
-std::string DefaultFolder() {
-  return std::string(DriveDHasRoom() ? "D:\\" : "C:\\") + "Vantrel软件\\" + kProduct;
-}
-
-std::string DesktopFolder() {
-  wchar_t desktop[MAX_PATH] = {};
-  SHGetSpecialFolderPathW(nullptr, desktop, CSIDL_DESKTOPDIRECTORY, FALSE);
-  return ziptest::Gbk(desktop);
-}
-
-std::string DesktopLink() { return DesktopFolder() + "\\" + kProduct + ".lnk"; }
-
-std::string TempArchive() {
-  return ziptest::TempFolder() + "tool.zip";
-}
 
 // The screen pixels of a window's client area, row by row.
 struct Capture {
@@ -110,25 +77,6 @@ bool Near(COLORREF a, COLORREF b, int tolerance) {
          std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
 }
 
-// Saves the screen as a PNG in the build's screenshot folder with the X
-// server's own screenshot tool (Wine starts Unix programs by their path): the
-// stages of an install, kept as artefacts of the test run. GDI cannot read
-// back what other processes' windows show under Wine.
-void SaveScreen(const char* name) {
-  Sleep(500);  // let the boxes and controls paint
-  std::string folder = SETUP_SCREENSHOT_DIR;
-  CreateDirectoryW(Wide(folder).c_str(), nullptr);
-  std::string file = folder + "/" + name + ".png";
-  DeleteFileW(Wide(file).c_str());
-  std::string line = "Z:\\usr\\bin\\import -window root ";
-  testdriver::AppendQuotedArgument(&line, file.substr(2));
-  // A Unix program runs detached from its Windows process handle: wait for
-  // its file instead.
-  testdriver::Process shot = testdriver::StartProgram(line, "");
-  for (int i = 0; shot.IsStarted() && i < 100 && !ziptest::IsFile(file); ++i) Sleep(100);
-  Sleep(300);
-}
-
 // The DOS time of every entry of the payload as the installed file's last
 // write time (UTC, not converted); "" when all agree, else the first
 // difference.
@@ -150,136 +98,6 @@ std::string CompareFileTimes(const std::string& folder) {
   }
   reader->Close();
   return "";
-}
-
-// One run of a setup program.
-class SetupRun {
- public:
-  enum TempFolder { kUsualTemp, kNoTempFolder };
-  // kNoTempFolder: the program sees a temporary folder that does not exist
-  // (TMP and TEMP point there while it starts).
-  explicit SetupRun(const char* exe = SETUP_EXE_PATH, TempFolder temp = kUsualTemp) {
-    std::string line;
-    testdriver::AppendQuotedArgument(&line, exe);
-    wchar_t savedTmp[MAX_PATH] = {}, savedTemp[MAX_PATH] = {};
-    if (temp == kNoTempFolder) {
-      GetEnvironmentVariableW(L"TMP", savedTmp, MAX_PATH);
-      GetEnvironmentVariableW(L"TEMP", savedTemp, MAX_PATH);
-      SetEnvironmentVariableW(L"TMP", L"C:\\no such folder\\");
-      SetEnvironmentVariableW(L"TEMP", L"C:\\no such folder\\");
-    }
-    process_ = testdriver::StartProgram(line, "");
-    if (temp == kNoTempFolder) {
-      SetEnvironmentVariableW(L"TMP", savedTmp[0] ? savedTmp : nullptr);
-      SetEnvironmentVariableW(L"TEMP", savedTemp[0] ? savedTemp : nullptr);
-    }
-  }
-  ~SetupRun() {
-    if (process_.IsStarted() && testdriver::WaitForExit(process_, 0, nullptr) != testdriver::WaitResult::kExited)
-      testdriver::Kill(process_);
-  }
-  testdriver::Process& process() { return process_; }
-
-  HWND Window() {
-    if (!window_) window_ = testdriver::FindTopWindow(process_, kTitle, nullptr, kWaitMs);
-    return window_;
-  }
-  HWND Child(const char* text, const char* className = nullptr) {
-    return testdriver::FindChildByText(Window(), text, className);
-  }
-  HWND FolderLabel() {
-    // The label that shows a path ending in the product's name.
-    for (HWND child : testdriver::ListDescendants(Window())) {
-      std::string text = testdriver::GetTextOf(child);
-      if (text.size() > 3 && text.compare(1, 2, ":\\") == 0) return child;
-    }
-    return nullptr;
-  }
-  // The page-1 control of this size at about this place in the window's
-  // client area (page 1's single-line border shifts its children by 1).
-  HWND ChildAt(int x, int y, int width, int height) {
-    for (HWND child : testdriver::ListDescendants(Window())) {
-      RECT r;
-      GetWindowRect(child, &r);
-      POINT p = {r.left, r.top};
-      ScreenToClient(Window(), &p);
-      if (r.right - r.left == width && r.bottom - r.top == height && std::abs(p.x - x) <= 2 &&
-          std::abs(p.y - y) <= 2)
-        return child;
-    }
-    return nullptr;
-  }
-  HWND InstallButton() { return ChildAt(14, 255, 220, 80); }
-  std::string LogText() {
-    HWND log = ChildAt(79, 344, 160, 24);
-    return log ? testdriver::GetTextOf(log) : "<no log label>";
-  }
-
-  DWORD ExitCode(DWORD waitMs = kWaitMs) {
-    DWORD code = 0xDEAD;
-    EXPECT_EQ(testdriver::WaitForExit(process_, waitMs, &code), testdriver::WaitResult::kExited);
-    return code;
-  }
-  bool StillRunning(DWORD waitMs) {
-    return testdriver::WaitForExit(process_, waitMs, nullptr) == testdriver::WaitResult::kTimedOut;
-  }
-
-  // Clicks the install button and answers the notice.
-  void StartInstall() {
-    HWND button = InstallButton();
-    ASSERT_NE(button, nullptr);
-    PostMessageW(button, WM_MOUSEMOVE, 0, MAKELPARAM(100, 40));
-    PostMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 40));
-    PostMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(100, 40));
-    HWND notice = testdriver::FindMessageBox(process_, "信息：", kWaitMs);
-    ASSERT_NE(notice, nullptr);
-    if (!noticeSaved_) SaveScreen("2-notice");
-    noticeSaved_ = true;
-    EXPECT_EQ(Utf8(testdriver::ReadMessageBoxText(notice)), Utf8(kNotice));
-    testdriver::PressButton(notice, IDOK);
-    testdriver::WaitUntilGone(notice, kWaitMs);
-  }
-  // Starts the install and waits for the worker's box ("温馨提示："): the
-  // final prompt, or the failure prompt. Null when none comes.
-  HWND InstallToPrompt() {
-    StartInstall();
-    return testdriver::FindMessageBox(process_, "温馨提示：", kWaitMs);
-  }
-
-
- private:
-  testdriver::Process process_;
-  HWND window_ = nullptr;
-  static bool noticeSaved_;
-};
-bool SetupRun::noticeSaved_ = false;
-
-// Removes what an install leaves behind.
-void RemoveInstall(const std::string& folder) {
-  ziptest::RemoveTree(folder);
-  DeleteFileW(Wide(DesktopLink()).c_str());
-}
-
-// The default folder, with what an earlier install left there removed.
-std::string FreshDefaultFolder() {
-  std::string folder = DefaultFolder();
-  RemoveInstall(folder);
-  return folder;
-}
-
-// Opens the folder browser from the folder label, types the start of a
-// folder's name into its tree (which selects it, as a user's keys would) and
-// presses OK. False when the browser does not come or go.
-bool ChooseInBrowser(SetupRun& run, HWND label, const std::string& typed) {
-  PostMessageW(label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-  HWND browser = testdriver::FindMessageBox(run.process(), nullptr, kWaitMs);
-  HWND tree = browser ? testdriver::FindChildByClass(browser, "SysTreeView32") : nullptr;
-  if (!tree) return false;
-  Sleep(300);
-  for (char c : typed) PostMessageW(tree, WM_CHAR, static_cast<unsigned char>(c), 1);
-  Sleep(500);
-  testdriver::PressButton(browser, IDOK);
-  return testdriver::WaitUntilGone(browser, kWaitMs);
 }
 
 // Waits for the product's window and ends its process; false when no window came.
