@@ -291,7 +291,7 @@ TEST(InstallerE2E, FailedExtractionOffersRetryAndNeverReportsSuccess) {
   HWND failure = run.InstallToPrompt();
   ASSERT_NE(failure, nullptr);
   SaveScreen("3-extraction-failed");
-  EXPECT_EQ(Utf8(testdriver::ReadMessageBoxText(failure)), Utf8(kExtractFailed));
+  EXPECT_EQ(Utf8(testdriver::ReadMessageBoxText(failure)), Utf8(setuptest::kExtractFailed));
   EXPECT_NE(testdriver::FindChildById(failure, IDRETRY), nullptr);
   EXPECT_NE(testdriver::FindChildById(failure, IDCANCEL), nullptr);
   EXPECT_EQ(run.LogText(), "2.开始解压..");
