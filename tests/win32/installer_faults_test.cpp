@@ -91,6 +91,28 @@ std::string Joined(const std::vector<std::string>& names) {
   return text;
 }
 
+// A file held open without sharing, as a running program may hold it, until
+// Release or the end of the holder.
+class HeldFile {
+ public:
+  explicit HeldFile(const std::string& path)
+      : file_(CreateFileW(Wide(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                          nullptr)) {}
+  ~HeldFile() { Release(); }
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+
+  bool IsHeld() const { return file_ != INVALID_HANDLE_VALUE; }
+  HANDLE Get() const { return file_; }
+  void Release() {
+    if (IsHeld()) CloseHandle(file_);
+    file_ = INVALID_HANDLE_VALUE;
+  }
+
+ private:
+  HANDLE file_;
+};
+
 // Reads all of an open file from its start.
 std::string ReadThrough(HANDLE file) {
   std::string bytes;
@@ -403,24 +425,20 @@ TEST(InstallerFaults, LockedFileKeepsItsContentAndRetryAfterUnlockCompletesTheUp
   // with files on both sides of it.
   const std::string lockedName = current.files[current.files.size() / 2];
   const std::string oldContent = ziptest::ReadBytes(previous.Source(lockedName));
-  HANDLE lock = CreateFileW(Wide(folder + "\\" + lockedName).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  HeldFile lock(folder + "\\" + lockedName);
+  ASSERT_TRUE(lock.IsHeld());
 
   {
     SetupRun run(current.installer.c_str());
     ASSERT_NE(run.Window(), nullptr);
     HWND failure = run.InstallToPrompt();
     ExpectFailurePrompt(failure);
-    if (HasFatalFailure()) {
-      CloseHandle(lock);
-      return;
-    }
+    if (HasFatalFailure()) return;
     testdriver::PressButton(failure, IDCANCEL);
     EXPECT_EQ(run.ExitCode(), 0u);
     EXPECT_FALSE(ziptest::IsFile(TempArchive()));
   }
-  EXPECT_TRUE(ReadThrough(lock) == oldContent) << Utf8(lockedName) << " changed while it was held open";
+  EXPECT_TRUE(ReadThrough(lock.Get()) == oldContent) << Utf8(lockedName) << " changed while it was held open";
   FolderState state = StateOf(folder, previous, current, lockedName);
   EXPECT_EQ(Joined(state.broken), "");
   EXPECT_EQ(Joined(StagingFilesUnder(folder)), "");
@@ -429,8 +447,8 @@ TEST(InstallerFaults, LockedFileKeepsItsContentAndRetryAfterUnlockCompletesTheUp
   ASSERT_NE(run.Window(), nullptr);
   HWND failure = run.InstallToPrompt();
   ExpectFailurePrompt(failure);
-  EXPECT_TRUE(ReadThrough(lock) == oldContent);
-  CloseHandle(lock);
+  EXPECT_TRUE(ReadThrough(lock.Get()) == oldContent);
+  lock.Release();
   if (HasFatalFailure()) return;
   RetryToCompletion(run, failure);
   EXPECT_EQ(DiffersFrom(folder, current), "");
