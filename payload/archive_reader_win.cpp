@@ -284,6 +284,23 @@ uint32_t ArchiveReader::ExtractToFile(int32_t index, const char* path) {
 }
 
 uint32_t ArchiveReader::ExtractToFile(int32_t index, const wchar_t* path) {
+  StagedEntry staged;
+  uint32_t code = WriteStaged(index, path, &staged);
+  if (code != kReaderOk) return code;
+  code = CloseStaged(&staged);
+  if (code != kReaderOk) return code;
+  if (!MoveStaged(staged)) {
+    // A target held open by another program, or a read-only one: it keeps its
+    // content, and the caller may clear the attribute and try again.
+    DiscardStaged(&staged);
+    return kReaderOpenFailed;
+  }
+  return kReaderOk;
+}
+
+uint32_t ArchiveReader::WriteStaged(int32_t index, const wchar_t* path, StagedEntry* staged) {
+  if (!staged) return kReaderBadArgument;
+  staged->file.Reset();
   if (!zip_ || !path) return kReaderBadArgument;
   unzFile zip = AsUnz(zip_);
   unzCloseCurrentFile(zip);
@@ -299,8 +316,13 @@ uint32_t ArchiveReader::ExtractToFile(int32_t index, const wchar_t* path) {
   // a crash never leaves a half-written file under a name the product uses,
   // nor harms the file it was to replace. The staging file of a crashed run
   // is overwritten by the next.
-  const std::wstring staging = std::wstring(path) + kStagingSuffix;
-  OwnedFile target(CreateFileW(staging.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, info.attributes, nullptr));
+  staged->target = path;
+  staged->staging = staged->target + kStagingSuffix;
+  staged->creationTime = info.creationTime;
+  staged->lastAccessTime = info.lastAccessTime;
+  staged->lastWriteTime = info.lastWriteTime;
+  OwnedFile target(CreateFileW(staged->staging.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               info.attributes, nullptr));
   if (!target) return kReaderOpenFailed;
 
   bool error = unzOpenCurrentFile(zip) != UNZ_OK;
@@ -324,21 +346,34 @@ uint32_t ArchiveReader::ExtractToFile(int32_t index, const wchar_t* path) {
   // inflated, so a stream that ends early is caught by the byte count.
   int closeResult = unzCloseCurrentFile(zip);
   if (!error && (closeResult != UNZ_OK || written != info.uncompressedSize)) error = true;
-
-  if (!error && GetFileType(target.get()) == FILE_TYPE_DISK)
-    SetFileTime(target.get(), TimeOrNull(info.creationTime), TimeOrNull(info.lastAccessTime),
-                TimeOrNull(info.lastWriteTime));
-  // A close that fails (a full disk found late) fails the entry too.
-  if (!CloseHandle(target.release())) error = true;
+  staged->file = std::move(target);
   if (error) {
-    DeleteStaging(staging);
+    DiscardStaged(staged);
     return kReaderDataError;
   }
-  if (!MoveFileExW(staging.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    // A target held open by another program, or a read-only one: it keeps its
-    // content, and the caller may clear the attribute and try again.
-    DeleteStaging(staging);
-    return kReaderOpenFailed;
+  return kReaderOk;
+}
+
+uint32_t ArchiveReader::CloseStaged(StagedEntry* staged) {
+  if (!staged || !staged->file) return kReaderBadArgument;
+  if (GetFileType(staged->file.get()) == FILE_TYPE_DISK)
+    SetFileTime(staged->file.get(), TimeOrNull(staged->creationTime), TimeOrNull(staged->lastAccessTime),
+                TimeOrNull(staged->lastWriteTime));
+  // A close that fails (a full disk found late) fails the entry.
+  if (!CloseHandle(staged->file.release())) {
+    DeleteStaging(staged->staging);
+    return kReaderDataError;
   }
   return kReaderOk;
+}
+
+bool ArchiveReader::MoveStaged(const StagedEntry& staged) {
+  return MoveFileExW(staged.staging.c_str(), staged.target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+void ArchiveReader::DiscardStaged(StagedEntry* staged) {
+  if (!staged) return;
+  staged->file.Reset();
+  if (!staged->staging.empty()) DeleteStaging(staged->staging);
 }

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "frame/handles_win.h"
 
@@ -44,6 +45,16 @@ struct ZipEntryInfo {
   FILETIME lastWriteTime;
   uint32_t compressedSize;    // from the central record
   uint32_t uncompressedSize;  // from the central record
+};
+
+// An entry written under its staging name and not yet in place.
+struct StagedEntry {
+  OwnedFile file;        // open for writing until CloseStaged
+  std::wstring staging;  // the target's path plus ".setup-part"
+  std::wstring target;
+  FILETIME creationTime;    // zero: left alone
+  FILETIME lastAccessTime;
+  FILETIME lastWriteTime;
 };
 
 class ArchiveReader {
@@ -97,6 +108,28 @@ class ArchiveReader {
   uint32_t ExtractToFile(int32_t index, const wchar_t* path);
   // The same for a GBK path.
   uint32_t ExtractToFile(int32_t index, const char* path);
+
+  // extractToFile in steps, for a caller that finishes files on other
+  // threads while this reader goes on to the next entry.
+  //
+  // WriteStaged: the first step: creates the staging file, writes the entry's
+  // data and checks it, and hands the still open file over in *staged.
+  //   kReaderOk              *staged holds the open, complete staging file
+  //   kReaderOpenFailed      the staging file could not be created
+  //   kReaderDataError       as for extractToFile; no staging file is left
+  //   and every error code of EntryInfo for the index.
+  // On any result but kReaderOk *staged holds no file.
+  uint32_t WriteStaged(int32_t index, const wchar_t* path, StagedEntry* staged);
+  // CloseStaged: sets the times (a disk file only) and closes the file. A
+  // close that fails deletes the staging file and gives kReaderDataError.
+  // Touches no reader: any thread may call it.
+  static uint32_t CloseStaged(StagedEntry* staged);
+  // MoveStaged: moves the closed staging file over its target (replacing,
+  // write-through). False when the move fails; the staging file then stays
+  // for another try or for DiscardStaged. Any thread.
+  static bool MoveStaged(const StagedEntry& staged);
+  // DiscardStaged: closes the file if still open and deletes the staging file.
+  static void DiscardStaged(StagedEntry* staged);
 
   // close: closes any open entry data and the archive with its file handle.
   // Later calls fail with kReaderBadArgument. Safe to call twice.

@@ -4,10 +4,12 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "frame/handles_win.h"
 #include "frame/wide_text_win.h"
 #include "payload/archive_reader_win.h"
+#include "payload/entry_finisher_win.h"
 #include "payload/entry_rules.h"
 
 namespace {
@@ -116,14 +118,44 @@ int ExtractArchive(const char* archivePath, const char* folder, ExtractProgressF
   extraction.progress = progress;
   extraction.progressContext = context;
   std::unique_ptr<ArchiveReader> reader;
+  // File entries are finished (timed, closed, moved into place) by the
+  // finisher's workers while this thread inflates the next ones. Each entry
+  // is reported once it is in place, in archive order, so the reports and
+  // what a failure or a stop leaves on disk are those of finishing every
+  // entry before the next.
+  std::unique_ptr<EntryFinisher> finisher;
 
   // Every failure reports once (0 before the count pass has finished, 100
-  // after it) with the archive still open, then closes it.
+  // after it) with the archive still open, then closes it. Entries behind a
+  // failed one are discarded, never moved into place.
   auto fail = [&](int result) {
+    if (finisher) finisher->Cancel();
     extraction.currentIndex = extraction.entryCount;
     extraction.ReportProgress();
     if (reader) reader->Close();
     return result;
+  };
+  // A stop request: entries behind the one whose report asked for it are
+  // discarded.
+  auto stop = [&]() {
+    if (finisher) finisher->Cancel();
+    reader->Close();
+    return kExtractSucceeded;
+  };
+  enum class Flow { kGoOn, kFailed, kStopped };
+  // Reports the finished entries in order: all of those in flight with
+  // wait, else those finished already.
+  auto reportFinished = [&](bool wait) {
+    int32_t index;
+    uint32_t code;
+    while (finisher && finisher->TakeFinished(wait, &index, &code)) {
+      if (code != kReaderOk) return Flow::kFailed;
+      extraction.currentIndex = index;
+      extraction.ReportProgress();
+      if (extraction.stopFlag) return Flow::kStopped;
+      finisher->AllowNextMove();
+    }
+    return Flow::kGoOn;
   };
 
   if (!PathExists(wideArchive)) return fail(kExtractMissing);
@@ -146,6 +178,9 @@ int ExtractArchive(const char* archivePath, const char* folder, ExtractProgressF
 
   for (int32_t i = 0;; ++i) {
     if (i >= extraction.entryCount || reader->EntryInfo(i, &info) != kReaderOk) {
+      Flow flow = reportFinished(true);
+      if (flow == Flow::kFailed) return fail(kExtractFailed);
+      if (flow == Flow::kStopped) return stop();
       extraction.currentIndex = extraction.entryCount;
       extraction.ReportProgress();
       reader->Close();
@@ -153,24 +188,49 @@ int ExtractArchive(const char* archivePath, const char* folder, ExtractProgressF
     }
     if (!EntryTargetPath(wideFolder, info, &path)) return fail(kExtractFailed);
     if (info.attributes & kFileAttributeDirectory) {
+      // Folders are made with every entry before them in place.
+      Flow flow = reportFinished(true);
+      if (flow == Flow::kFailed) return fail(kExtractFailed);
+      if (flow == Flow::kStopped) return stop();
       if (!PathExists(path) && !CreateWideFolderWithParents(path)) return fail(kExtractFailed);
-    } else {
-      // A read-only file from an earlier run refuses CREATE_ALWAYS: it is
-      // made writable and tried once more. The entry's own READONLY (every
-      // MS-DOS-made entry has it) is cleared again afterwards.
-      uint32_t code = reader->ExtractToFile(i, path.c_str());
-      if (code == kReaderOpenFailed) {
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        code = reader->ExtractToFile(i, path.c_str());
-      }
+      extraction.currentIndex = i;
+      extraction.ReportProgress();
+      if (extraction.stopFlag) return stop();
+      continue;
+    }
+    if (!finisher) finisher = std::make_unique<EntryFinisher>(EntryFinisher::WorkersForThisMachine());
+    // An entry for the same target, or for a file where this one needs a
+    // folder, is finished first; so is the oldest when too many are in flight.
+    bool mustWait = finisher->Pending(path);
+    while (mustWait || finisher->InFlight() >= EntryFinisher::kMaxInFlight) {
+      int32_t index;
+      uint32_t code;
+      if (!finisher->TakeFinished(true, &index, &code)) break;
       if (code != kReaderOk) return fail(kExtractFailed);
+      extraction.currentIndex = index;
+      extraction.ReportProgress();
+      if (extraction.stopFlag) return stop();
+      finisher->AllowNextMove();
+      if (mustWait) mustWait = finisher->Pending(path);
+    }
+    // A read-only file from an earlier run may refuse the staging file's
+    // creation: it is made writable and tried once more.
+    StagedEntry staged;
+    uint32_t code = reader->WriteStaged(i, path.c_str(), &staged);
+    if (code == kReaderOpenFailed) {
       SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      code = reader->WriteStaged(i, path.c_str(), &staged);
     }
-    extraction.currentIndex = i;
-    extraction.ReportProgress();
-    if (extraction.stopFlag) {
-      reader->Close();
-      return kExtractSucceeded;
+    if (code != kReaderOk) {
+      // Entries before this one are still this entry's predecessors: they
+      // are reported before the failure when they are in place.
+      Flow flow = reportFinished(true);
+      if (flow == Flow::kStopped) return stop();
+      return fail(kExtractFailed);
     }
+    if (!finisher->Submit(i, std::move(staged))) return fail(kExtractFailed);
+    Flow flow = reportFinished(false);
+    if (flow == Flow::kFailed) return fail(kExtractFailed);
+    if (flow == Flow::kStopped) return stop();
   }
 }

@@ -3,7 +3,10 @@
 // files, and reports progress per entry. Needs no window; the unit wraps it
 // and turns the progress reports into ExtractProgress events.
 //
-// Windows only. Runs entirely on the calling thread; paths are GBK texts.
+// Windows only. Paths are GBK texts. Entries are inflated and reports made on
+// the calling thread; finishing written files (times, close, move into place)
+// runs on a few worker threads of its own, all ended before ExtractArchive
+// returns.
 #pragma once
 
 #include <cstdint>
