@@ -1,6 +1,7 @@
 #include "payload/archive_reader_win.h"
 
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -36,6 +37,14 @@ struct ArchiveReaderIo {
   static uLong ZCALLBACK ReadHandleStream(voidpf, voidpf s, void* buf, uLong size) {
     Stream* stream = static_cast<Stream*>(s);
     auto* out = static_cast<uint8_t*>(buf);
+    if (stream->view) {
+      if (stream->position >= stream->size) return 0;
+      uint64_t left = stream->size - stream->position;
+      uLong n = left < size ? static_cast<uLong>(left) : size;
+      std::memcpy(out, stream->view + stream->position, n);
+      stream->position += n;
+      return n;
+    }
     uLong done = 0;
     while (done < size) {
       uint64_t at = stream->position;
@@ -88,6 +97,9 @@ struct ArchiveReaderIo {
 
   static int ZCALLBACK CloseHandleStream(voidpf, voidpf s) {
     Stream* stream = static_cast<Stream*>(s);
+    if (stream->view) UnmapViewOfFile(stream->view);
+    stream->view = nullptr;
+    stream->mapping.Reset();
     stream->file.Reset();
     stream->bufferLength = 0;
     return 0;
@@ -121,6 +133,10 @@ const FILETIME* TimeOrNull(const FILETIME& t) {
   return (t.dwLowDateTime == 0 && t.dwHighDateTime == 0) ? nullptr : &t;
 }
 
+LONGLONG FileTimeQuad(const FILETIME& t) {
+  return static_cast<LONGLONG>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+}
+
 // Largest local extra field a header can declare (a 16-bit length).
 constexpr size_t kMaxExtraField = 0xFFFF;
 
@@ -147,6 +163,17 @@ std::unique_ptr<ArchiveReader> ArchiveReader::Open(const wchar_t* path, uint32_t
   LARGE_INTEGER size = {};
   if (GetFileSizeEx(reader->stream_.file.get(), &size)) reader->fileSize_ = static_cast<uint64_t>(size.QuadPart);
   reader->stream_.size = reader->fileSize_;
+  // The whole file in one read-only view, when the address space has room;
+  // the handle stays open beside it and keeps the sharing as it is.
+  if (reader->fileSize_ > 0 && reader->fileSize_ <= SIZE_MAX) {
+    reader->stream_.mapping.Reset(
+        CreateFileMappingW(reader->stream_.file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    if (reader->stream_.mapping) {
+      reader->stream_.view = static_cast<const uint8_t*>(
+          MapViewOfFile(reader->stream_.mapping.get(), FILE_MAP_READ, 0, 0, 0));
+      if (!reader->stream_.view) reader->stream_.mapping.Reset();
+    }
+  }
 
   zlib_filefunc_def io = {};
   io.zopen_file = ArchiveReaderIo::OpenHandleStream;
@@ -356,9 +383,21 @@ uint32_t ArchiveReader::WriteStaged(int32_t index, const wchar_t* path, StagedEn
 
 uint32_t ArchiveReader::CloseStaged(StagedEntry* staged) {
   if (!staged || !staged->file) return kReaderBadArgument;
-  if (GetFileType(staged->file.get()) == FILE_TYPE_DISK)
-    SetFileTime(staged->file.get(), TimeOrNull(staged->creationTime), TimeOrNull(staged->lastAccessTime),
-                TimeOrNull(staged->lastWriteTime));
+  if (GetFileType(staged->file.get()) == FILE_TYPE_DISK) {
+    if (staged->finalAttributes == 0) {
+      SetFileTime(staged->file.get(), TimeOrNull(staged->creationTime), TimeOrNull(staged->lastAccessTime),
+                  TimeOrNull(staged->lastWriteTime));
+    } else {
+      // Times and attributes in one request; a zero time (or change time)
+      // leaves that time alone, as a null pointer does for SetFileTime.
+      FILE_BASIC_INFO basic = {};
+      basic.CreationTime.QuadPart = FileTimeQuad(staged->creationTime);
+      basic.LastAccessTime.QuadPart = FileTimeQuad(staged->lastAccessTime);
+      basic.LastWriteTime.QuadPart = FileTimeQuad(staged->lastWriteTime);
+      basic.FileAttributes = staged->finalAttributes;
+      SetFileInformationByHandle(staged->file.get(), FileBasicInfo, &basic, sizeof basic);
+    }
+  }
   // A close that fails (a full disk found late) fails the entry.
   if (!CloseHandle(staged->file.release())) {
     DeleteStaging(staged->staging);

@@ -2,7 +2,9 @@
 // describes an archive entry in Windows terms (ZipEntryInfo) and writes one
 // entry to a file. The archive is read through a Win32 file handle held open
 // for reading, with read sharing only, from Open to Close: while a reader is
-// open, another open of the archive for writing, or its deletion, fails.
+// open, another open of the archive for writing, or its deletion, fails. The
+// file is read through a read-only view of it mapped from that handle when
+// the view can be made.
 //
 // Windows only. Not thread-safe: one reader belongs to one Extract call.
 #pragma once
@@ -55,6 +57,9 @@ struct StagedEntry {
   FILETIME creationTime;    // zero: left alone
   FILETIME lastAccessTime;
   FILETIME lastWriteTime;
+  // Attributes CloseStaged gives the file together with its times; 0 keeps
+  // those it was created with (the entry's).
+  uint32_t finalAttributes = 0;
 };
 
 class ArchiveReader {
@@ -120,9 +125,10 @@ class ArchiveReader {
   //   and every error code of EntryInfo for the index.
   // On any result but kReaderOk *staged holds no file.
   uint32_t WriteStaged(int32_t index, const wchar_t* path, StagedEntry* staged);
-  // CloseStaged: sets the times (a disk file only) and closes the file. A
-  // close that fails deletes the staging file and gives kReaderDataError.
-  // Touches no reader: any thread may call it.
+  // CloseStaged: sets the times, and finalAttributes when given, in one call
+  // on the open file (a disk file only), then closes it. A close that fails
+  // deletes the staging file and gives kReaderDataError. Touches no reader:
+  // any thread may call it.
   static uint32_t CloseStaged(StagedEntry* staged);
   // MoveStaged: moves the closed staging file over its target (replacing,
   // write-through). False when the move fails; the staging file then stays
@@ -140,12 +146,17 @@ class ArchiveReader {
   bool PositionOn(int32_t index);
   uint32_t ReadLocalExtraField(uint8_t** field, uint32_t* length);
 
-  // The archive file as the unzip library reads it: the handle and a read
-  // buffer. The library reads its headers a few bytes at a time and seeks
-  // before every read; serving those from one buffered block saves two
-  // system calls per field.
+  // The archive file as the unzip library reads it: the handle and either a
+  // view of the whole file or a read buffer. With the view every read is a
+  // copy from memory. Without one (the view could not be made, e.g. no
+  // address space for it, or an empty file) the file is read with ReadFile:
+  // the library reads its headers a few bytes at a time and seeks before
+  // every read; serving those from one buffered block saves two system calls
+  // per field.
   struct HandleStream {
     OwnedFile file;
+    OwnedKernelHandle mapping;
+    const uint8_t* view = nullptr;  // the file's bytes, size of them
     uint64_t size = 0;         // the file's size at open
     uint64_t position = 0;     // where the library's next read starts
     uint64_t bufferStart = 0;  // file offset of buffer[0]

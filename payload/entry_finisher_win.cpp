@@ -12,7 +12,7 @@ bool SameName(const wchar_t* a, const wchar_t* b, size_t length) {
 
 }  // namespace
 
-EntryFinisher::EntryFinisher(unsigned workers) : workerCount_(workers ? workers : 1) {}
+EntryFinisher::EntryFinisher(unsigned workers) : workerCount_(workers), inline_(workers == 0) {}
 
 EntryFinisher::~EntryFinisher() {
   Cancel();
@@ -29,16 +29,15 @@ unsigned EntryFinisher::WorkersForThisMachine() {
 }
 
 bool EntryFinisher::StartWorkers() {
-  if (!workers_.empty()) return true;
-  if (startFailed_) return false;
+  if (inline_ || !workers_.empty()) return !inline_;
   for (unsigned i = 0; i < workerCount_; ++i) {
     // A small stack: a worker holds no more than a few paths.
     HANDLE thread = CreateThread(nullptr, 64 * 1024, WorkerMain, this, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
     if (!thread) break;
     workers_.emplace_back(thread);
   }
-  if (workers_.empty()) startFailed_ = true;
-  return !workers_.empty();
+  if (workers_.empty()) inline_ = true;
+  return !inline_;
 }
 
 void EntryFinisher::StopWorkers() {
@@ -53,20 +52,36 @@ void EntryFinisher::StopWorkers() {
   workers_.clear();
 }
 
-bool EntryFinisher::Submit(int32_t index, StagedEntry staged) {
-  if (!StartWorkers()) {
-    ArchiveReader::DiscardStaged(&staged);
-    return false;
-  }
+void EntryFinisher::Submit(int32_t index, StagedEntry staged) {
+  StartWorkers();
   auto job = std::make_unique<Job>();
   job->index = index;
   job->staged = std::move(staged);
+  Job* added = job.get();
   AcquireSRWLockExclusive(&lock_);
   job->sequence = nextSequence_++;
   inFlight_.push_back(std::move(job));
   ReleaseSRWLockExclusive(&lock_);
-  WakeConditionVariable(&workReady_);
-  return true;
+  if (inline_) {
+    StepInline(added);
+  } else {
+    WakeConditionVariable(&workReady_);
+  }
+}
+
+// Without workers: the job's next step, if it is due, on the calling thread.
+void EntryFinisher::StepInline(Job* job) {
+  bool move = false;
+  if (job->state == State::kDone) return;
+  if (job->state == State::kClosed) {
+    if (job->sequence >= moveLimit_ && !cancel_) return;
+    move = true;
+  }
+  State next;
+  uint32_t code;
+  Step(job, move, cancel_, &next, &code);
+  job->state = next;
+  job->code = code;
 }
 
 bool EntryFinisher::TakeFinished(bool wait, int32_t* index, uint32_t* code) {
@@ -77,8 +92,10 @@ bool EntryFinisher::TakeFinished(bool wait, int32_t* index, uint32_t* code) {
       return false;
     }
     Job& oldest = *inFlight_.front();
+    if (inline_) StepInline(&oldest);
     if (oldest.state == State::kDone && !oldest.busy) break;
-    if (!wait) {
+    // Without workers nothing else would finish it.
+    if (!wait || inline_) {
       ReleaseSRWLockExclusive(&lock_);
       return false;
     }
@@ -130,7 +147,7 @@ void EntryFinisher::Cancel() {
     if (!busy || workers_.empty()) break;
     SleepConditionVariableSRW(&jobDone_, &lock_, INFINITE, 0);
   }
-  // Without workers nothing was started: the main thread discards.
+  // Without workers the calling thread discards.
   for (const std::unique_ptr<Job>& job : inFlight_) {
     if (job->state != State::kDone) ArchiveReader::DiscardStaged(&job->staged);
   }
@@ -179,28 +196,9 @@ void EntryFinisher::Work() {
     const bool discard = cancel_;
     ReleaseSRWLockExclusive(&lock_);
 
-    State next = State::kDone;
-    uint32_t code = kReaderOk;
-    StagedEntry& staged = job->staged;
-    if (discard) {
-      ArchiveReader::DiscardStaged(&staged);
-      code = kReaderOpenFailed;
-    } else if (!move) {
-      code = ArchiveReader::CloseStaged(&staged);
-      if (code == kReaderOk) next = State::kClosed;
-    } else {
-      // A read-only file from an earlier run refuses to be replaced: it is
-      // made writable and the move tried once more. The entry's own
-      // READONLY (every MS-DOS-made entry has it) is cleared afterwards.
-      if (!ArchiveReader::MoveStaged(staged)) {
-        SetFileAttributesW(staged.target.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (!ArchiveReader::MoveStaged(staged)) {
-          ArchiveReader::DiscardStaged(&staged);
-          code = kReaderOpenFailed;
-        }
-      }
-      if (code == kReaderOk) SetFileAttributesW(staged.target.c_str(), FILE_ATTRIBUTE_NORMAL);
-    }
+    State next;
+    uint32_t code;
+    Step(job, move, discard, &next, &code);
 
     AcquireSRWLockExclusive(&lock_);
     job->busy = false;
@@ -211,4 +209,27 @@ void EntryFinisher::Work() {
     if (next == State::kClosed) WakeConditionVariable(&workReady_);
   }
   ReleaseSRWLockExclusive(&lock_);
+}
+
+void EntryFinisher::Step(Job* job, bool move, bool discard, State* next, uint32_t* code) {
+  *next = State::kDone;
+  *code = kReaderOk;
+  StagedEntry& staged = job->staged;
+  if (discard) {
+    ArchiveReader::DiscardStaged(&staged);
+    *code = kReaderOpenFailed;
+  } else if (!move) {
+    *code = ArchiveReader::CloseStaged(&staged);
+    if (*code == kReaderOk) *next = State::kClosed;
+  } else {
+    // A read-only file from an earlier run refuses to be replaced: it is
+    // made writable and the move tried once more.
+    if (!ArchiveReader::MoveStaged(staged)) {
+      SetFileAttributesW(staged.target.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (!ArchiveReader::MoveStaged(staged)) {
+        ArchiveReader::DiscardStaged(&staged);
+        *code = kReaderOpenFailed;
+      }
+    }
+  }
 }

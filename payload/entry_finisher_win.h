@@ -1,10 +1,10 @@
 // EntryFinisher: finishes written entries on a few worker threads while the
 // extracting thread inflates the next ones. An entry arrives as a staging
 // file that is complete but still open (ArchiveReader::WriteStaged); a worker
-// sets its times and closes it, moves it over its target and gives the target
-// normal attributes. Closing is where a file system (or a virus scanner
-// hooked into it) spends most of its time per file, and none of it needs the
-// archive.
+// sets its times and final attributes, closes it and moves it over its
+// target (ArchiveReader::CloseStaged, MoveStaged). Closing is where a file
+// system (or a virus scanner hooked into it) spends most of its time per
+// file, and none of it needs the archive.
 //
 // Entries are handed out again, finished, in the order they came in, so the
 // caller reports them in archive order. Moves keep that order too and wait
@@ -31,7 +31,9 @@
 
 class EntryFinisher {
  public:
-  // workers: number of threads (at least 1), started with the first entry.
+  // workers: number of threads, started with the first entry. With 0 the
+  // calling thread finishes each entry itself, in Submit and TakeFinished,
+  // in the same order: for archives too small to repay starting threads.
   explicit EntryFinisher(unsigned workers);
   // Cancels what is not finished and waits for the workers.
   ~EntryFinisher();
@@ -47,12 +49,12 @@ class EntryFinisher {
   size_t InFlight() const { return inFlight_.size(); }
 
   // Hands over an entry (index: the caller's number for it, returned by
-  // TakeFinished). False when no worker could be started; the entry is then
-  // discarded (closed, staging file deleted).
-  bool Submit(int32_t index, StagedEntry staged);
+  // TakeFinished). When no worker can be started the calling thread
+  // finishes the entries itself.
+  void Submit(int32_t index, StagedEntry staged);
 
   // The oldest entry handed over, once finished: *index is its number,
-  // *code kReaderOk when it is in place with normal attributes, kReaderOpenFailed
+  // *code kReaderOk when it is in place, kReaderOpenFailed
   // when the move failed even after clearing the target's attributes (target
   // unchanged), kReaderDataError when the close failed; in neither failure
   // is a staging file left. With wait, blocks until the oldest entry is
@@ -86,6 +88,9 @@ class EntryFinisher {
   static DWORD WINAPI WorkerMain(void* self);
   void Work();
   Job* NextWork(bool* move);
+  // One step of a job (close, move, or discard), without the lock.
+  static void Step(Job* job, bool move, bool discard, State* next, uint32_t* code);
+  void StepInline(Job* job);
   bool StartWorkers();
   void StopWorkers();
 
@@ -99,5 +104,5 @@ class EntryFinisher {
   bool quit_ = false;
   unsigned workerCount_;
   std::vector<OwnedKernelHandle> workers_;
-  bool startFailed_ = false;
+  bool inline_;  // no workers: the calling thread does every step
 };

@@ -17,6 +17,8 @@ namespace {
 // Signature of a local file header, "PK" 03 04.
 constexpr uint32_t kLocalHeaderSignature = 0x04034B50;
 constexpr DWORD kAcceptanceBlockSize = 32;
+// Archives with fewer entries are finished on the calling thread.
+constexpr int32_t kEntriesForWorkers = 24;
 
 // The state of one ExtractArchive call.
 struct ExtractionContext {
@@ -198,7 +200,11 @@ int ExtractArchive(const char* archivePath, const char* folder, ExtractProgressF
       if (extraction.stopFlag) return stop();
       continue;
     }
-    if (!finisher) finisher = std::make_unique<EntryFinisher>(EntryFinisher::WorkersForThisMachine());
+    if (!finisher) {
+      // Starting threads costs more than a handful of files gain by them.
+      unsigned workers = extraction.entryCount >= kEntriesForWorkers ? EntryFinisher::WorkersForThisMachine() : 0;
+      finisher = std::make_unique<EntryFinisher>(workers);
+    }
     // An entry for the same target, or for a file where this one needs a
     // folder, is finished first; so is the oldest when too many are in flight.
     bool mustWait = finisher->Pending(path);
@@ -228,7 +234,10 @@ int ExtractArchive(const char* archivePath, const char* folder, ExtractProgressF
       if (flow == Flow::kStopped) return stop();
       return fail(kExtractFailed);
     }
-    if (!finisher->Submit(i, std::move(staged))) return fail(kExtractFailed);
+    // The entry's own READONLY (every MS-DOS-made entry has it), HIDDEN and
+    // SYSTEM are cleared with its times, before it is moved into place.
+    staged.finalAttributes = FILE_ATTRIBUTE_NORMAL;
+    finisher->Submit(i, std::move(staged));
     Flow flow = reportFinished(false);
     if (flow == Flow::kFailed) return fail(kExtractFailed);
     if (flow == Flow::kStopped) return stop();
