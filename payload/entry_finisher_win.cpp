@@ -69,6 +69,17 @@ void EntryFinisher::Submit(int32_t index, StagedEntry staged) {
   }
 }
 
+void EntryFinisher::SubmitMade(int32_t index, std::vector<std::wstring> created) {
+  auto job = std::make_unique<Job>();
+  job->index = index;
+  job->state = State::kDone;
+  job->createdFolders = std::move(created);
+  AcquireSRWLockExclusive(&lock_);
+  job->sequence = nextSequence_++;
+  inFlight_.push_back(std::move(job));
+  ReleaseSRWLockExclusive(&lock_);
+}
+
 // Without workers: the job's next step, if it is due, on the calling thread.
 void EntryFinisher::StepInline(Job* job) {
   bool move = false;
@@ -122,7 +133,7 @@ bool EntryFinisher::Pending(const std::wstring& path) const {
   bool pending = false;
   for (const std::unique_ptr<Job>& job : inFlight_) {
     const std::wstring& target = job->staged.target;
-    if (target.size() > path.size()) continue;
+    if (target.empty() || target.size() > path.size()) continue;
     if (target.size() < path.size() && path[target.size()] != L'\\') continue;
     if (SameName(target.c_str(), path.c_str(), target.size())) {
       pending = true;
@@ -150,6 +161,12 @@ void EntryFinisher::Cancel() {
   // Without workers the calling thread discards.
   for (const std::unique_ptr<Job>& job : inFlight_) {
     if (job->state != State::kDone) ArchiveReader::DiscardStaged(&job->staged);
+  }
+  // No file behind a failed or stopped entry was moved into place: the
+  // folders made for later entries are empty again.
+  for (auto job = inFlight_.rbegin(); job != inFlight_.rend(); ++job) {
+    const std::vector<std::wstring>& folders = (*job)->createdFolders;
+    for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) RemoveDirectoryW(folder->c_str());
   }
   inFlight_.clear();
   cancel_ = false;

@@ -53,6 +53,11 @@ class EntryFinisher {
   // finishes the entries itself.
   void Submit(int32_t index, StagedEntry staged);
 
+  // Hands over an entry already done (a folder entry), to be taken in its
+  // turn. created: the folders made for it, removed again (newest first)
+  // when it is cancelled.
+  void SubmitMade(int32_t index, std::vector<std::wstring> created);
+
   // The oldest entry handed over, once finished: *index is its number,
   // *code kReaderOk when it is in place, kReaderOpenFailed
   // when the move failed even after clearing the target's attributes (target
@@ -70,8 +75,9 @@ class EntryFinisher {
   // path must wait until that entry is finished.
   bool Pending(const std::wstring& path) const;
 
-  // Entries not moved yet are closed and their staging files deleted; waits
-  // until no worker touches any entry, then forgets them all.
+  // Entries not moved yet are closed and their staging files deleted, and
+  // the folders of entries not taken yet removed; waits until no worker
+  // touches any entry, then forgets them all.
   void Cancel();
 
  private:
@@ -83,6 +89,7 @@ class EntryFinisher {
     State state = State::kQueued;
     bool busy = false;
     uint32_t code = kReaderOk;
+    std::vector<std::wstring> createdFolders;  // of a folder entry
   };
 
   static DWORD WINAPI WorkerMain(void* self);

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "frame/handles_win.h"
 #include "frame/wide_text_win.h"
@@ -84,8 +85,9 @@ bool EntryTargetPath(const std::wstring& folder, const ZipEntryInfo& info, std::
   return true;
 }
 
-// Creates path and every missing folder above it, from the root down.
-bool CreateWideFolderWithParents(const std::wstring& path) {
+// Creates path and every missing folder above it, from the root down, and
+// adds each folder it made to *created (when given).
+bool CreateWideFolderWithParents(const std::wstring& path, std::vector<std::wstring>* created = nullptr) {
   std::wstring folder = path;
   if (folder.empty()) return false;
   if (folder.back() != L'\\') folder += L'\\';
@@ -99,9 +101,24 @@ bool CreateWideFolderWithParents(const std::wstring& path) {
   for (size_t end = folder.find(L'\\', from); end != std::wstring::npos; end = folder.find(L'\\', end + 1)) {
     if (end == 0 || folder[end - 1] == L':') continue;  // the root of a drive
     std::wstring prefix = folder.substr(0, end);
-    if (!PathExists(prefix) && !CreateDirectoryW(prefix.c_str(), nullptr)) return false;
+    if (!PathExists(prefix)) {
+      if (!CreateDirectoryW(prefix.c_str(), nullptr)) return false;
+      if (created) created->push_back(prefix);
+    }
   }
   return true;
+}
+
+// A folder entry's folder: nothing when anything exists at path, else the
+// folder and every missing one above it (added to *created). The folder
+// alone is tried first: its parent is there in all but odd archives.
+bool MakeEntryFolder(const std::wstring& path, std::vector<std::wstring>* created) {
+  if (CreateDirectoryW(path.c_str(), nullptr)) {
+    created->push_back(path);
+    return true;
+  }
+  if (GetLastError() == ERROR_ALREADY_EXISTS || PathExists(path)) return true;
+  return CreateWideFolderWithParents(path, created);
 }
 
 }  // namespace
@@ -189,17 +206,6 @@ int ExtractArchive(const char* archivePath, const char* folder, ExtractProgressF
       return kExtractSucceeded;
     }
     if (!EntryTargetPath(wideFolder, info, &path)) return fail(kExtractFailed);
-    if (info.attributes & kFileAttributeDirectory) {
-      // Folders are made with every entry before them in place.
-      Flow flow = reportFinished(true);
-      if (flow == Flow::kFailed) return fail(kExtractFailed);
-      if (flow == Flow::kStopped) return stop();
-      if (!PathExists(path) && !CreateWideFolderWithParents(path)) return fail(kExtractFailed);
-      extraction.currentIndex = i;
-      extraction.ReportProgress();
-      if (extraction.stopFlag) return stop();
-      continue;
-    }
     if (!finisher) {
       // Starting threads costs more than a handful of files gain by them.
       unsigned workers = extraction.entryCount >= kEntriesForWorkers ? EntryFinisher::WorkersForThisMachine() : 0;
@@ -218,6 +224,22 @@ int ExtractArchive(const char* archivePath, const char* folder, ExtractProgressF
       if (extraction.stopFlag) return stop();
       finisher->AllowNextMove();
       if (mustWait) mustWait = finisher->Pending(path);
+    }
+    if (info.attributes & kFileAttributeDirectory) {
+      // The folder is made at once and reported in its turn; should an entry
+      // before it fail or be stopped at, the finisher removes the folders
+      // made here again.
+      std::vector<std::wstring> created;
+      if (!MakeEntryFolder(path, &created)) {
+        Flow flow = reportFinished(true);
+        if (flow == Flow::kStopped) return stop();
+        return fail(kExtractFailed);
+      }
+      finisher->SubmitMade(i, std::move(created));
+      Flow flow = reportFinished(false);
+      if (flow == Flow::kFailed) return fail(kExtractFailed);
+      if (flow == Flow::kStopped) return stop();
+      continue;
     }
     // A read-only file from an earlier run may refuse the staging file's
     // creation: it is made writable and tried once more.
