@@ -207,6 +207,16 @@ void ArchiveReader::Close() {
   currentEntry_ = -1;
 }
 
+uint32_t ArchiveReader::ReadPrefix(void* out, uint32_t size) {
+  if (!zip_ || !out) return 0;
+  if (size > fileSize_) size = static_cast<uint32_t>(fileSize_);
+  if (stream_.view) {
+    std::memcpy(out, stream_.view, size);
+    return size;
+  }
+  return ArchiveReaderIo::ReadAt(&stream_, 0, out, size);
+}
+
 int32_t ArchiveReader::DeclaredEntryCount() const {
   if (!zip_) return 0;
   unz_global_info global = {};

@@ -79,6 +79,9 @@ class ArchiveReader {
   ArchiveReader& operator=(const ArchiveReader&) = delete;
 
   bool HasDirectory() const { return zip_ != nullptr; }
+  // Copies the first `size` bytes of the archive to out; returns how many
+  // were copied (fewer when the file is shorter, 0 without a directory).
+  uint32_t ReadPrefix(void* out, uint32_t size);
   // Number of entries the directory declares (0 without a directory).
   int32_t DeclaredEntryCount() const;
 
@@ -171,8 +174,10 @@ class ArchiveReader {
   int32_t currentEntry_ = -1;  // the unzip library's current entry, -1 unknown
   bool haveSaved_ = false;
   ZipEntryInfo saved_ = {};
-  static constexpr size_t kPieceSize = 16384;
-  uint8_t piece_[kPieceSize];        // entry data is copied through this
+  // Entry data is inflated into this and written from it: a large piece
+  // means few WriteFile calls for a large file.
+  static constexpr size_t kPieceSize = 256 * 1024;
+  uint8_t piece_[kPieceSize];
   uint8_t extra_[0xFFFF];            // the local extra field of the entry asked for
 
   friend struct ArchiveReaderIo;

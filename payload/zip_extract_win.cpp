@@ -7,7 +7,6 @@
 #include <utility>
 #include <vector>
 
-#include "frame/handles_win.h"
 #include "frame/wide_text_win.h"
 #include "payload/archive_reader_win.h"
 #include "payload/entry_finisher_win.h"
@@ -46,13 +45,9 @@ uint32_t ReadLe32(const uint8_t* p) {
 // begin with a local file header whose name length (bytes 26-27) is at least
 // 1. An archive with no entries, or anything that is not a ZIP file starting
 // with an entry, fails here.
-bool PassesAcceptanceTest(const std::wstring& archivePath) {
-  OwnedFile file(CreateFileW(archivePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return false;
+bool PassesAcceptanceTest(ArchiveReader* reader) {
   uint8_t block[kAcceptanceBlockSize];
-  DWORD got = 0;
-  if (!ReadFile(file.get(), block, sizeof block, &got, nullptr) || got != sizeof block) return false;
+  if (reader->ReadPrefix(block, sizeof block) != sizeof block) return false;
   uint32_t nameLength = block[26] | (block[27] << 8);
   return ReadLe32(block) == kLocalHeaderSignature && nameLength >= 1;
 }
@@ -179,10 +174,9 @@ int ExtractArchive(const char* archivePath, const char* folder, ExtractProgressF
 
   if (!PathExists(wideArchive)) return fail(kExtractMissing);
   if (!PathExists(wideFolder) && !CreateWideFolderWithParents(wideFolder)) return fail(kExtractFailed);
-  if (!PassesAcceptanceTest(wideArchive)) return fail(kExtractFailed);
-
+  // The archive is opened once, for the acceptance test and the rest.
   reader = ArchiveReader::Open(wideArchive.c_str());
-  if (!reader || !reader->HasDirectory()) return fail(kExtractFailed);
+  if (!reader || !reader->HasDirectory() || !PassesAcceptanceTest(reader.get())) return fail(kExtractFailed);
 
   // Count pass: every entry up to the first unreadable one, each name checked
   // before anything is written.
