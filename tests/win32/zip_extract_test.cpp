@@ -494,9 +494,13 @@ TEST(ExtractArchiveTest, RefusedMoveOfOneOfManyEntriesFailsAtThatEntry) {
       const Entry& e = entries[i];
       if (e.externalAttributes == 0x10) continue;
       std::string path = EntryPath(target, e);
-      if (i < held) EXPECT_EQ(ReadBytes(path), e.data) << e.name;
-      if (i == held) EXPECT_EQ(ReadBytes(path), "running");
-      if (i > held) EXPECT_FALSE(IsFile(path)) << e.name;
+      if (i < held) {
+        EXPECT_EQ(ReadBytes(path), e.data) << e.name;
+      } else if (i == held) {
+        EXPECT_EQ(ReadBytes(path), "running");
+      } else {
+        EXPECT_FALSE(IsFile(path)) << e.name;
+      }
     }
     EXPECT_TRUE(StagingFilesIn(target).empty());
     EXPECT_TRUE(DeleteFileW(Wide(archive).c_str())) << "the archive is closed on return";
@@ -520,8 +524,11 @@ TEST(ExtractArchiveTest, StopInTheMiddleOfManyEntriesKeepsOnlyThoseReported) {
       const Entry& e = entries[i];
       std::string path = EntryPath(target, e);
       if (static_cast<int>(i) <= stopAt) {
-        if (e.externalAttributes == 0x10) EXPECT_TRUE(IsFolder(path));
-        else EXPECT_EQ(ReadBytes(path), e.data) << e.name;
+        if (e.externalAttributes == 0x10) {
+          EXPECT_TRUE(IsFolder(path));
+        } else {
+          EXPECT_EQ(ReadBytes(path), e.data) << e.name;
+        }
       } else {
         EXPECT_EQ(GetFileAttributesW(Wide(path).c_str()), INVALID_FILE_ATTRIBUTES) << e.name;
       }
