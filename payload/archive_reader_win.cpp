@@ -137,6 +137,10 @@ LONGLONG FileTimeQuad(const FILETIME& t) {
   return static_cast<LONGLONG>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
 }
 
+// Largest archive read through a view: a 32-bit process keeps most of its
+// address space for other uses; larger archives are read with ReadFile.
+constexpr uint64_t kMaxView = sizeof(void*) > 4 ? UINT64_MAX : 768ull << 20;
+
 // Largest local extra field a header can declare (a 16-bit length).
 constexpr size_t kMaxExtraField = 0xFFFF;
 
@@ -165,7 +169,7 @@ std::unique_ptr<ArchiveReader> ArchiveReader::Open(const wchar_t* path, uint32_t
   reader->stream_.size = reader->fileSize_;
   // The whole file in one read-only view, when the address space has room;
   // the handle stays open beside it and keeps the sharing as it is.
-  if (reader->fileSize_ > 0 && reader->fileSize_ <= SIZE_MAX) {
+  if (reader->fileSize_ > 0 && reader->fileSize_ <= kMaxView) {
     reader->stream_.mapping.Reset(
         CreateFileMappingW(reader->stream_.file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
     if (reader->stream_.mapping) {
