@@ -104,12 +104,12 @@ bool CreateWideFolderWithParents(const std::wstring& path, std::vector<std::wstr
   return true;
 }
 
-// A folder entry's folder: nothing when anything exists at path, else the
-// folder and every missing one above it (added to *created). The folder
-// alone is tried first: its parent is there in all but odd archives.
-bool MakeEntryFolder(const std::wstring& path, std::vector<std::wstring>* created) {
+// A folder to extract into: nothing when anything exists at path, else the
+// folder and every missing one above it (added to *created when given). The
+// folder alone is tried first: its parent is there in all but odd cases.
+bool MakeFolder(const std::wstring& path, std::vector<std::wstring>* created = nullptr) {
   if (CreateDirectoryW(path.c_str(), nullptr)) {
-    created->push_back(path);
+    if (created) created->push_back(path);
     return true;
   }
   if (GetLastError() == ERROR_ALREADY_EXISTS || PathExists(path)) return true;
@@ -157,23 +157,31 @@ int ExtractArchive(const char* archivePath, const char* folder, ExtractProgressF
     return kExtractSucceeded;
   };
   enum class Flow { kGoOn, kFailed, kStopped };
+  // How a failed or stopped extraction ends.
+  auto end = [&](Flow flow) { return flow == Flow::kStopped ? stop() : fail(kExtractFailed); };
+  // Reports one entry taken from the finisher.
+  auto report = [&](int32_t index, uint32_t code) {
+    if (code != kReaderOk) return Flow::kFailed;
+    extraction.currentIndex = index;
+    extraction.ReportProgress();
+    if (extraction.stopFlag) return Flow::kStopped;
+    finisher->AllowNextMove();
+    return Flow::kGoOn;
+  };
   // Reports the finished entries in order: all of those in flight with
   // wait, else those finished already.
   auto reportFinished = [&](bool wait) {
     int32_t index;
     uint32_t code;
     while (finisher && finisher->TakeFinished(wait, &index, &code)) {
-      if (code != kReaderOk) return Flow::kFailed;
-      extraction.currentIndex = index;
-      extraction.ReportProgress();
-      if (extraction.stopFlag) return Flow::kStopped;
-      finisher->AllowNextMove();
+      Flow flow = report(index, code);
+      if (flow != Flow::kGoOn) return flow;
     }
     return Flow::kGoOn;
   };
 
   if (!PathExists(wideArchive)) return fail(kExtractMissing);
-  if (!PathExists(wideFolder) && !CreateWideFolderWithParents(wideFolder)) return fail(kExtractFailed);
+  if (!MakeFolder(wideFolder)) return fail(kExtractFailed);
   // The archive is opened once, for the acceptance test and the rest.
   reader = ArchiveReader::Open(wideArchive.c_str());
   if (!reader || !reader->HasDirectory() || !PassesAcceptanceTest(reader.get())) return fail(kExtractFailed);
@@ -192,8 +200,7 @@ int ExtractArchive(const char* archivePath, const char* folder, ExtractProgressF
   for (int32_t i = 0;; ++i) {
     if (i >= extraction.entryCount || reader->EntryInfo(i, &info) != kReaderOk) {
       Flow flow = reportFinished(true);
-      if (flow == Flow::kFailed) return fail(kExtractFailed);
-      if (flow == Flow::kStopped) return stop();
+      if (flow != Flow::kGoOn) return end(flow);
       extraction.currentIndex = extraction.entryCount;
       extraction.ReportProgress();
       reader->Close();
@@ -212,50 +219,40 @@ int ExtractArchive(const char* archivePath, const char* folder, ExtractProgressF
       int32_t index;
       uint32_t code;
       if (!finisher->TakeFinished(true, &index, &code)) break;
-      if (code != kReaderOk) return fail(kExtractFailed);
-      extraction.currentIndex = index;
-      extraction.ReportProgress();
-      if (extraction.stopFlag) return stop();
-      finisher->AllowNextMove();
-      if (mustWait) mustWait = finisher->Pending(path);
+      Flow flow = report(index, code);
+      if (flow != Flow::kGoOn) return end(flow);
+      mustWait = mustWait && finisher->Pending(path);
     }
     if (info.attributes & kFileAttributeDirectory) {
       // The folder is made at once and reported in its turn; should an entry
       // before it fail or be stopped at, the finisher removes the folders
       // made here again.
       std::vector<std::wstring> created;
-      if (!MakeEntryFolder(path, &created)) {
+      if (!MakeFolder(path, &created)) {
+        // The entries before it are reported first, as they were in place.
         Flow flow = reportFinished(true);
-        if (flow == Flow::kStopped) return stop();
-        return fail(kExtractFailed);
+        return end(flow == Flow::kGoOn ? Flow::kFailed : flow);
       }
       finisher->SubmitMade(i, std::move(created));
-      Flow flow = reportFinished(false);
-      if (flow == Flow::kFailed) return fail(kExtractFailed);
-      if (flow == Flow::kStopped) return stop();
-      continue;
+    } else {
+      // A read-only file from an earlier run may refuse the staging file's
+      // creation: it is made writable and tried once more.
+      StagedEntry staged;
+      uint32_t code = reader->WriteStaged(i, path.c_str(), &staged);
+      if (code == kReaderOpenFailed) {
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        code = reader->WriteStaged(i, path.c_str(), &staged);
+      }
+      if (code != kReaderOk) {
+        Flow flow = reportFinished(true);
+        return end(flow == Flow::kGoOn ? Flow::kFailed : flow);
+      }
+      // The entry's own READONLY (every MS-DOS-made entry has it), HIDDEN
+      // and SYSTEM are cleared with its times, before it is moved into place.
+      staged.finalAttributes = FILE_ATTRIBUTE_NORMAL;
+      finisher->Submit(i, std::move(staged));
     }
-    // A read-only file from an earlier run may refuse the staging file's
-    // creation: it is made writable and tried once more.
-    StagedEntry staged;
-    uint32_t code = reader->WriteStaged(i, path.c_str(), &staged);
-    if (code == kReaderOpenFailed) {
-      SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-      code = reader->WriteStaged(i, path.c_str(), &staged);
-    }
-    if (code != kReaderOk) {
-      // Entries before this one are still this entry's predecessors: they
-      // are reported before the failure when they are in place.
-      Flow flow = reportFinished(true);
-      if (flow == Flow::kStopped) return stop();
-      return fail(kExtractFailed);
-    }
-    // The entry's own READONLY (every MS-DOS-made entry has it), HIDDEN and
-    // SYSTEM are cleared with its times, before it is moved into place.
-    staged.finalAttributes = FILE_ATTRIBUTE_NORMAL;
-    finisher->Submit(i, std::move(staged));
     Flow flow = reportFinished(false);
-    if (flow == Flow::kFailed) return fail(kExtractFailed);
-    if (flow == Flow::kStopped) return stop();
+    if (flow != Flow::kGoOn) return end(flow);
   }
 }
