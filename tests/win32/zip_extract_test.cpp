@@ -507,6 +507,32 @@ TEST(ExtractArchiveTest, RefusedMoveOfOneOfManyEntriesFailsAtThatEntry) {
   }
 }
 
+// Folders of entries behind a refused move are made while that entry waits
+// for its move; the failure takes them away again, as if never reached.
+TEST(ExtractArchiveTest, RefusedMoveLeavesNoFolderOfLaterEntries) {
+  std::vector<Entry> entries;
+  for (int i = 0; i < 30; ++i) {
+    entries.push_back(FileEntry("f" + std::to_string(i) + ".txt", LargeText(static_cast<size_t>(100 + i))));
+    if (i == 5) entries.push_back(FolderEntry("late/"));
+    if (i == 6) entries.push_back(FolderEntry("late/deeper/"));
+    if (i > 6) entries.push_back(FileEntry("late/deeper/g" + std::to_string(i) + ".txt", "g"));
+  }
+  ScratchFolder scratch;
+  std::string archive = WriteArchive(scratch, entries);
+  std::string target = scratch / "t";
+  ASSERT_TRUE(CreateFolderWithParents(target.c_str()));
+  ASSERT_TRUE(WriteBytes(target + "\\f2.txt", "running"));
+  HANDLE handle = CreateFileW(Wide(target + "\\f2.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+  Recorder recorder;
+  EXPECT_EQ(RunExtract(archive, target, &recorder), kExtractFailed);
+  CloseHandle(handle);
+  EXPECT_EQ(recorder.percents, (std::vector<int>{0, static_cast<int>(100 / entries.size()), 100}));
+  std::vector<std::string> left = ListFolder(target);
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"f0.txt", "f1.txt", "f2.txt"}));
+}
+
 // A stop asked for in the report of entry k leaves exactly entries 0..k on
 // disk, though later ones may have been written already.
 TEST(ExtractArchiveTest, StopInTheMiddleOfManyEntriesKeepsOnlyThoseReported) {
