@@ -43,6 +43,7 @@ target_link_libraries(ui_win PUBLIC frame_win ui_core gdi32)
 # Archive reading and extraction, the ZIP unit and worker threads.
 add_library(payload_win STATIC
   payload/archive_reader_win.cpp
+  payload/entry_finisher_win.cpp
   payload/product_section_win.cpp
   payload/zip_extract_win.cpp
   payload/zip_unit_win.cpp

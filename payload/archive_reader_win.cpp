@@ -1,6 +1,7 @@
 #include "payload/archive_reader_win.h"
 
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -36,6 +37,14 @@ struct ArchiveReaderIo {
   static uLong ZCALLBACK ReadHandleStream(voidpf, voidpf s, void* buf, uLong size) {
     Stream* stream = static_cast<Stream*>(s);
     auto* out = static_cast<uint8_t*>(buf);
+    if (stream->view) {
+      if (stream->position >= stream->size) return 0;
+      uint64_t left = stream->size - stream->position;
+      uLong n = left < size ? static_cast<uLong>(left) : size;
+      std::memcpy(out, stream->view + stream->position, n);
+      stream->position += n;
+      return n;
+    }
     uLong done = 0;
     while (done < size) {
       uint64_t at = stream->position;
@@ -88,6 +97,9 @@ struct ArchiveReaderIo {
 
   static int ZCALLBACK CloseHandleStream(voidpf, voidpf s) {
     Stream* stream = static_cast<Stream*>(s);
+    if (stream->view) UnmapViewOfFile(stream->view);
+    stream->view = nullptr;
+    stream->mapping.Reset();
     stream->file.Reset();
     stream->bufferLength = 0;
     return 0;
@@ -121,6 +133,14 @@ const FILETIME* TimeOrNull(const FILETIME& t) {
   return (t.dwLowDateTime == 0 && t.dwHighDateTime == 0) ? nullptr : &t;
 }
 
+LONGLONG FileTimeQuad(const FILETIME& t) {
+  return static_cast<LONGLONG>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+}
+
+// Largest archive read through a view: a 32-bit process keeps most of its
+// address space for other uses; larger archives are read with ReadFile.
+constexpr uint64_t kMaxView = sizeof(void*) > 4 ? UINT64_MAX : 768ull << 20;
+
 // Largest local extra field a header can declare (a 16-bit length).
 constexpr size_t kMaxExtraField = 0xFFFF;
 
@@ -147,6 +167,17 @@ std::unique_ptr<ArchiveReader> ArchiveReader::Open(const wchar_t* path, uint32_t
   LARGE_INTEGER size = {};
   if (GetFileSizeEx(reader->stream_.file.get(), &size)) reader->fileSize_ = static_cast<uint64_t>(size.QuadPart);
   reader->stream_.size = reader->fileSize_;
+  // The whole file in one read-only view, when the address space has room;
+  // the handle stays open beside it and keeps the sharing as it is.
+  if (reader->fileSize_ > 0 && reader->fileSize_ <= kMaxView) {
+    reader->stream_.mapping.Reset(
+        CreateFileMappingW(reader->stream_.file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    if (reader->stream_.mapping) {
+      reader->stream_.view = static_cast<const uint8_t*>(
+          MapViewOfFile(reader->stream_.mapping.get(), FILE_MAP_READ, 0, 0, 0));
+      if (!reader->stream_.view) reader->stream_.mapping.Reset();
+    }
+  }
 
   zlib_filefunc_def io = {};
   io.zopen_file = ArchiveReaderIo::OpenHandleStream;
@@ -178,6 +209,16 @@ void ArchiveReader::Close() {
   ArchiveReaderIo::CloseHandleStream(nullptr, &stream_);
   haveSaved_ = false;
   currentEntry_ = -1;
+}
+
+uint32_t ArchiveReader::ReadPrefix(void* out, uint32_t size) {
+  if (!zip_ || !out) return 0;
+  if (size > fileSize_) size = static_cast<uint32_t>(fileSize_);
+  if (stream_.view) {
+    std::memcpy(out, stream_.view, size);
+    return size;
+  }
+  return ArchiveReaderIo::ReadAt(&stream_, 0, out, size);
 }
 
 int32_t ArchiveReader::DeclaredEntryCount() const {
@@ -284,6 +325,23 @@ uint32_t ArchiveReader::ExtractToFile(int32_t index, const char* path) {
 }
 
 uint32_t ArchiveReader::ExtractToFile(int32_t index, const wchar_t* path) {
+  StagedEntry staged;
+  uint32_t code = WriteStaged(index, path, &staged);
+  if (code != kReaderOk) return code;
+  code = CloseStaged(&staged);
+  if (code != kReaderOk) return code;
+  if (!MoveStaged(staged)) {
+    // A target held open by another program, or a read-only one: it keeps its
+    // content, and the caller may clear the attribute and try again.
+    DiscardStaged(&staged);
+    return kReaderOpenFailed;
+  }
+  return kReaderOk;
+}
+
+uint32_t ArchiveReader::WriteStaged(int32_t index, const wchar_t* path, StagedEntry* staged) {
+  if (!staged) return kReaderBadArgument;
+  staged->file.Reset();
   if (!zip_ || !path) return kReaderBadArgument;
   unzFile zip = AsUnz(zip_);
   unzCloseCurrentFile(zip);
@@ -299,8 +357,13 @@ uint32_t ArchiveReader::ExtractToFile(int32_t index, const wchar_t* path) {
   // a crash never leaves a half-written file under a name the product uses,
   // nor harms the file it was to replace. The staging file of a crashed run
   // is overwritten by the next.
-  const std::wstring staging = std::wstring(path) + kStagingSuffix;
-  OwnedFile target(CreateFileW(staging.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, info.attributes, nullptr));
+  staged->target = path;
+  staged->staging = staged->target + kStagingSuffix;
+  staged->creationTime = info.creationTime;
+  staged->lastAccessTime = info.lastAccessTime;
+  staged->lastWriteTime = info.lastWriteTime;
+  OwnedFile target(CreateFileW(staged->staging.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               info.attributes, nullptr));
   if (!target) return kReaderOpenFailed;
 
   bool error = unzOpenCurrentFile(zip) != UNZ_OK;
@@ -324,21 +387,46 @@ uint32_t ArchiveReader::ExtractToFile(int32_t index, const wchar_t* path) {
   // inflated, so a stream that ends early is caught by the byte count.
   int closeResult = unzCloseCurrentFile(zip);
   if (!error && (closeResult != UNZ_OK || written != info.uncompressedSize)) error = true;
-
-  if (!error && GetFileType(target.get()) == FILE_TYPE_DISK)
-    SetFileTime(target.get(), TimeOrNull(info.creationTime), TimeOrNull(info.lastAccessTime),
-                TimeOrNull(info.lastWriteTime));
-  // A close that fails (a full disk found late) fails the entry too.
-  if (!CloseHandle(target.release())) error = true;
+  staged->file = std::move(target);
   if (error) {
-    DeleteStaging(staging);
+    DiscardStaged(staged);
     return kReaderDataError;
   }
-  if (!MoveFileExW(staging.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    // A target held open by another program, or a read-only one: it keeps its
-    // content, and the caller may clear the attribute and try again.
-    DeleteStaging(staging);
-    return kReaderOpenFailed;
+  return kReaderOk;
+}
+
+uint32_t ArchiveReader::CloseStaged(StagedEntry* staged) {
+  if (!staged || !staged->file) return kReaderBadArgument;
+  if (GetFileType(staged->file.get()) == FILE_TYPE_DISK) {
+    if (staged->finalAttributes == 0) {
+      SetFileTime(staged->file.get(), TimeOrNull(staged->creationTime), TimeOrNull(staged->lastAccessTime),
+                  TimeOrNull(staged->lastWriteTime));
+    } else {
+      // Times and attributes in one request; a zero time (or change time)
+      // leaves that time alone, as a null pointer does for SetFileTime.
+      FILE_BASIC_INFO basic = {};
+      basic.CreationTime.QuadPart = FileTimeQuad(staged->creationTime);
+      basic.LastAccessTime.QuadPart = FileTimeQuad(staged->lastAccessTime);
+      basic.LastWriteTime.QuadPart = FileTimeQuad(staged->lastWriteTime);
+      basic.FileAttributes = staged->finalAttributes;
+      SetFileInformationByHandle(staged->file.get(), FileBasicInfo, &basic, sizeof basic);
+    }
+  }
+  // A close that fails (a full disk found late) fails the entry.
+  if (!CloseHandle(staged->file.release())) {
+    DeleteStaging(staged->staging);
+    return kReaderDataError;
   }
   return kReaderOk;
+}
+
+bool ArchiveReader::MoveStaged(const StagedEntry& staged) {
+  return MoveFileExW(staged.staging.c_str(), staged.target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+void ArchiveReader::DiscardStaged(StagedEntry* staged) {
+  if (!staged) return;
+  staged->file.Reset();
+  if (!staged->staging.empty()) DeleteStaging(staged->staging);
 }

@@ -2,7 +2,9 @@
 // describes an archive entry in Windows terms (ZipEntryInfo) and writes one
 // entry to a file. The archive is read through a Win32 file handle held open
 // for reading, with read sharing only, from Open to Close: while a reader is
-// open, another open of the archive for writing, or its deletion, fails.
+// open, another open of the archive for writing, or its deletion, fails. The
+// file is read through a read-only view of it mapped from that handle when
+// the view can be made.
 //
 // Windows only. Not thread-safe: one reader belongs to one Extract call.
 #pragma once
@@ -11,6 +13,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "frame/handles_win.h"
 
@@ -46,6 +49,19 @@ struct ZipEntryInfo {
   uint32_t uncompressedSize;  // from the central record
 };
 
+// An entry written under its staging name and not yet in place.
+struct StagedEntry {
+  OwnedFile file;        // open for writing until CloseStaged
+  std::wstring staging;  // the target's path plus ".setup-part"
+  std::wstring target;
+  FILETIME creationTime;    // zero: left alone
+  FILETIME lastAccessTime;
+  FILETIME lastWriteTime;
+  // Attributes CloseStaged gives the file together with its times; 0 keeps
+  // those it was created with (the entry's).
+  uint32_t finalAttributes = 0;
+};
+
 class ArchiveReader {
  public:
   // open: opens the archive with CreateFileW (GENERIC_READ, FILE_SHARE_READ,
@@ -63,6 +79,9 @@ class ArchiveReader {
   ArchiveReader& operator=(const ArchiveReader&) = delete;
 
   bool HasDirectory() const { return zip_ != nullptr; }
+  // Copies the first `size` bytes of the archive to out; returns how many
+  // were copied (fewer when the file is shorter, 0 without a directory).
+  uint32_t ReadPrefix(void* out, uint32_t size);
   // Number of entries the directory declares (0 without a directory).
   int32_t DeclaredEntryCount() const;
 
@@ -98,6 +117,29 @@ class ArchiveReader {
   // The same for a GBK path.
   uint32_t ExtractToFile(int32_t index, const char* path);
 
+  // extractToFile in steps, for a caller that finishes files on other
+  // threads while this reader goes on to the next entry.
+  //
+  // WriteStaged: the first step: creates the staging file, writes the entry's
+  // data and checks it, and hands the still open file over in *staged.
+  //   kReaderOk              *staged holds the open, complete staging file
+  //   kReaderOpenFailed      the staging file could not be created
+  //   kReaderDataError       as for extractToFile; no staging file is left
+  //   and every error code of EntryInfo for the index.
+  // On any result but kReaderOk *staged holds no file.
+  uint32_t WriteStaged(int32_t index, const wchar_t* path, StagedEntry* staged);
+  // CloseStaged: sets the times, and finalAttributes when given, in one call
+  // on the open file (a disk file only), then closes it. A close that fails
+  // deletes the staging file and gives kReaderDataError. Touches no reader:
+  // any thread may call it.
+  static uint32_t CloseStaged(StagedEntry* staged);
+  // MoveStaged: moves the closed staging file over its target (replacing,
+  // write-through). False when the move fails; the staging file then stays
+  // for another try or for DiscardStaged. Any thread.
+  static bool MoveStaged(const StagedEntry& staged);
+  // DiscardStaged: closes the file if still open and deletes the staging file.
+  static void DiscardStaged(StagedEntry* staged);
+
   // close: closes any open entry data and the archive with its file handle.
   // Later calls fail with kReaderBadArgument. Safe to call twice.
   void Close();
@@ -107,12 +149,17 @@ class ArchiveReader {
   bool PositionOn(int32_t index);
   uint32_t ReadLocalExtraField(uint8_t** field, uint32_t* length);
 
-  // The archive file as the unzip library reads it: the handle and a read
-  // buffer. The library reads its headers a few bytes at a time and seeks
-  // before every read; serving those from one buffered block saves two
-  // system calls per field.
+  // The archive file as the unzip library reads it: the handle and either a
+  // view of the whole file or a read buffer. With the view every read is a
+  // copy from memory. Without one (the view could not be made, e.g. no
+  // address space for it, or an empty file) the file is read with ReadFile:
+  // the library reads its headers a few bytes at a time and seeks before
+  // every read; serving those from one buffered block saves two system calls
+  // per field.
   struct HandleStream {
     OwnedFile file;
+    OwnedKernelHandle mapping;
+    const uint8_t* view = nullptr;  // the file's bytes, size of them
     uint64_t size = 0;         // the file's size at open
     uint64_t position = 0;     // where the library's next read starts
     uint64_t bufferStart = 0;  // file offset of buffer[0]
@@ -127,8 +174,10 @@ class ArchiveReader {
   int32_t currentEntry_ = -1;  // the unzip library's current entry, -1 unknown
   bool haveSaved_ = false;
   ZipEntryInfo saved_ = {};
-  static constexpr size_t kPieceSize = 16384;
-  uint8_t piece_[kPieceSize];        // entry data is copied through this
+  // Entry data is inflated into this and written from it: a large piece
+  // means few WriteFile calls for a large file.
+  static constexpr size_t kPieceSize = 256 * 1024;
+  uint8_t piece_[kPieceSize];
   uint8_t extra_[0xFFFF];            // the local extra field of the entry asked for
 
   friend struct ArchiveReaderIo;

@@ -4,10 +4,12 @@
 
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
-#include "frame/handles_win.h"
 #include "frame/wide_text_win.h"
 #include "payload/archive_reader_win.h"
+#include "payload/entry_finisher_win.h"
 #include "payload/entry_rules.h"
 
 namespace {
@@ -15,6 +17,8 @@ namespace {
 // Signature of a local file header, "PK" 03 04.
 constexpr uint32_t kLocalHeaderSignature = 0x04034B50;
 constexpr DWORD kAcceptanceBlockSize = 32;
+// Archives with fewer entries are finished on the calling thread.
+constexpr int32_t kEntriesForWorkers = 24;
 
 // The state of one ExtractArchive call.
 struct ExtractionContext {
@@ -41,13 +45,9 @@ uint32_t ReadLe32(const uint8_t* p) {
 // begin with a local file header whose name length (bytes 26-27) is at least
 // 1. An archive with no entries, or anything that is not a ZIP file starting
 // with an entry, fails here.
-bool PassesAcceptanceTest(const std::wstring& archivePath) {
-  OwnedFile file(CreateFileW(archivePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return false;
+bool PassesAcceptanceTest(ArchiveReader* reader) {
   uint8_t block[kAcceptanceBlockSize];
-  DWORD got = 0;
-  if (!ReadFile(file.get(), block, sizeof block, &got, nullptr) || got != sizeof block) return false;
+  if (reader->ReadPrefix(block, sizeof block) != sizeof block) return false;
   uint32_t nameLength = block[26] | (block[27] << 8);
   return ReadLe32(block) == kLocalHeaderSignature && nameLength >= 1;
 }
@@ -80,8 +80,9 @@ bool EntryTargetPath(const std::wstring& folder, const ZipEntryInfo& info, std::
   return true;
 }
 
-// Creates path and every missing folder above it, from the root down.
-bool CreateWideFolderWithParents(const std::wstring& path) {
+// Creates path and every missing folder above it, from the root down, and
+// adds each folder it made to *created (when given).
+bool CreateWideFolderWithParents(const std::wstring& path, std::vector<std::wstring>* created = nullptr) {
   std::wstring folder = path;
   if (folder.empty()) return false;
   if (folder.back() != L'\\') folder += L'\\';
@@ -95,9 +96,24 @@ bool CreateWideFolderWithParents(const std::wstring& path) {
   for (size_t end = folder.find(L'\\', from); end != std::wstring::npos; end = folder.find(L'\\', end + 1)) {
     if (end == 0 || folder[end - 1] == L':') continue;  // the root of a drive
     std::wstring prefix = folder.substr(0, end);
-    if (!PathExists(prefix) && !CreateDirectoryW(prefix.c_str(), nullptr)) return false;
+    if (!PathExists(prefix)) {
+      if (!CreateDirectoryW(prefix.c_str(), nullptr)) return false;
+      if (created) created->push_back(prefix);
+    }
   }
   return true;
+}
+
+// A folder to extract into: nothing when anything exists at path, else the
+// folder and every missing one above it (added to *created when given). The
+// folder alone is tried first: its parent is there in all but odd cases.
+bool MakeFolder(const std::wstring& path, std::vector<std::wstring>* created = nullptr) {
+  if (CreateDirectoryW(path.c_str(), nullptr)) {
+    if (created) created->push_back(path);
+    return true;
+  }
+  if (GetLastError() == ERROR_ALREADY_EXISTS || PathExists(path)) return true;
+  return CreateWideFolderWithParents(path, created);
 }
 
 }  // namespace
@@ -116,22 +132,59 @@ int ExtractArchive(const char* archivePath, const char* folder, ExtractProgressF
   extraction.progress = progress;
   extraction.progressContext = context;
   std::unique_ptr<ArchiveReader> reader;
+  // File entries are finished (timed, closed, moved into place) by the
+  // finisher's workers while this thread inflates the next ones. Each entry
+  // is reported once it is in place, in archive order, so the reports and
+  // what a failure or a stop leaves on disk are those of finishing every
+  // entry before the next.
+  std::unique_ptr<EntryFinisher> finisher;
 
   // Every failure reports once (0 before the count pass has finished, 100
-  // after it) with the archive still open, then closes it.
+  // after it) with the archive still open, then closes it. Entries behind a
+  // failed one are discarded, never moved into place.
   auto fail = [&](int result) {
+    if (finisher) finisher->Cancel();
     extraction.currentIndex = extraction.entryCount;
     extraction.ReportProgress();
     if (reader) reader->Close();
     return result;
   };
+  // A stop request: entries behind the one whose report asked for it are
+  // discarded.
+  auto stop = [&]() {
+    if (finisher) finisher->Cancel();
+    reader->Close();
+    return kExtractSucceeded;
+  };
+  enum class Flow { kGoOn, kFailed, kStopped };
+  // How a failed or stopped extraction ends.
+  auto end = [&](Flow flow) { return flow == Flow::kStopped ? stop() : fail(kExtractFailed); };
+  // Reports one entry taken from the finisher.
+  auto report = [&](int32_t index, uint32_t code) {
+    if (code != kReaderOk) return Flow::kFailed;
+    extraction.currentIndex = index;
+    extraction.ReportProgress();
+    if (extraction.stopFlag) return Flow::kStopped;
+    finisher->AllowNextMove();
+    return Flow::kGoOn;
+  };
+  // Reports the finished entries in order: all of those in flight with
+  // wait, else those finished already.
+  auto reportFinished = [&](bool wait) {
+    int32_t index;
+    uint32_t code;
+    while (finisher && finisher->TakeFinished(wait, &index, &code)) {
+      Flow flow = report(index, code);
+      if (flow != Flow::kGoOn) return flow;
+    }
+    return Flow::kGoOn;
+  };
 
   if (!PathExists(wideArchive)) return fail(kExtractMissing);
-  if (!PathExists(wideFolder) && !CreateWideFolderWithParents(wideFolder)) return fail(kExtractFailed);
-  if (!PassesAcceptanceTest(wideArchive)) return fail(kExtractFailed);
-
+  if (!MakeFolder(wideFolder)) return fail(kExtractFailed);
+  // The archive is opened once, for the acceptance test and the rest.
   reader = ArchiveReader::Open(wideArchive.c_str());
-  if (!reader || !reader->HasDirectory()) return fail(kExtractFailed);
+  if (!reader || !reader->HasDirectory() || !PassesAcceptanceTest(reader.get())) return fail(kExtractFailed);
 
   // Count pass: every entry up to the first unreadable one, each name checked
   // before anything is written.
@@ -146,31 +199,60 @@ int ExtractArchive(const char* archivePath, const char* folder, ExtractProgressF
 
   for (int32_t i = 0;; ++i) {
     if (i >= extraction.entryCount || reader->EntryInfo(i, &info) != kReaderOk) {
+      Flow flow = reportFinished(true);
+      if (flow != Flow::kGoOn) return end(flow);
       extraction.currentIndex = extraction.entryCount;
       extraction.ReportProgress();
       reader->Close();
       return kExtractSucceeded;
     }
     if (!EntryTargetPath(wideFolder, info, &path)) return fail(kExtractFailed);
+    if (!finisher) {
+      // Starting threads costs more than a handful of files gain by them.
+      unsigned workers = extraction.entryCount >= kEntriesForWorkers ? EntryFinisher::WorkersForThisMachine() : 0;
+      finisher = std::make_unique<EntryFinisher>(workers);
+    }
+    // An entry for the same target, or for a file where this one needs a
+    // folder, is finished first; so is the oldest when too many are in flight.
+    bool mustWait = finisher->Pending(path);
+    while (mustWait || finisher->InFlight() >= EntryFinisher::kMaxInFlight) {
+      int32_t index;
+      uint32_t code;
+      if (!finisher->TakeFinished(true, &index, &code)) break;
+      Flow flow = report(index, code);
+      if (flow != Flow::kGoOn) return end(flow);
+      mustWait = mustWait && finisher->Pending(path);
+    }
     if (info.attributes & kFileAttributeDirectory) {
-      if (!PathExists(path) && !CreateWideFolderWithParents(path)) return fail(kExtractFailed);
+      // The folder is made at once and reported in its turn; should an entry
+      // before it fail or be stopped at, the finisher removes the folders
+      // made here again.
+      std::vector<std::wstring> created;
+      if (!MakeFolder(path, &created)) {
+        // The entries before it are reported first, as they were in place.
+        Flow flow = reportFinished(true);
+        return end(flow == Flow::kGoOn ? Flow::kFailed : flow);
+      }
+      finisher->SubmitMade(i, std::move(created));
     } else {
-      // A read-only file from an earlier run refuses CREATE_ALWAYS: it is
-      // made writable and tried once more. The entry's own READONLY (every
-      // MS-DOS-made entry has it) is cleared again afterwards.
-      uint32_t code = reader->ExtractToFile(i, path.c_str());
+      // A read-only file from an earlier run may refuse the staging file's
+      // creation: it is made writable and tried once more.
+      StagedEntry staged;
+      uint32_t code = reader->WriteStaged(i, path.c_str(), &staged);
       if (code == kReaderOpenFailed) {
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        code = reader->ExtractToFile(i, path.c_str());
+        code = reader->WriteStaged(i, path.c_str(), &staged);
       }
-      if (code != kReaderOk) return fail(kExtractFailed);
-      SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (code != kReaderOk) {
+        Flow flow = reportFinished(true);
+        return end(flow == Flow::kGoOn ? Flow::kFailed : flow);
+      }
+      // The entry's own READONLY (every MS-DOS-made entry has it), HIDDEN
+      // and SYSTEM are cleared with its times, before it is moved into place.
+      staged.finalAttributes = FILE_ATTRIBUTE_NORMAL;
+      finisher->Submit(i, std::move(staged));
     }
-    extraction.currentIndex = i;
-    extraction.ReportProgress();
-    if (extraction.stopFlag) {
-      reader->Close();
-      return kExtractSucceeded;
-    }
+    Flow flow = reportFinished(false);
+    if (flow != Flow::kGoOn) return end(flow);
   }
 }

@@ -3,7 +3,10 @@
 // files, and reports progress per entry. Needs no window; the unit wraps it
 // and turns the progress reports into ExtractProgress events.
 //
-// Windows only. Runs entirely on the calling thread; paths are GBK texts.
+// Windows only. Paths are GBK texts. Entries are inflated and reports made on
+// the calling thread; finishing written files (times, close, move into place)
+// runs on a few worker threads of its own, all ended before ExtractArchive
+// returns.
 #pragma once
 
 #include <cstdint>
@@ -33,14 +36,17 @@ constexpr int kExtractMissing = -1;   // an argument is null, or nothing exists 
 // end with normal attributes (a read-only file left at the path is replaced).
 // A file entry whose folder does not exist fails.
 //
-// Progress: one report per entry (index * 100 / count) and then a closing
-// report of 100, made while the archive is still open (it cannot be deleted
-// from inside that report). A failure before the count of entries is known
+// Progress: one report per entry (index * 100 / count), made once the entry
+// is in place, in archive order, and then a closing report of 100, made
+// when every file is in place and while the archive is still open (it cannot
+// be deleted from inside that report). A failure before the count of entries is known
 // reports 0 once; a later failure reports 100 once. A null argument reports
 // nothing. After a stop request there is no closing report.
 //
 // Returns kExtractSucceeded, kExtractFailed or kExtractMissing. Files written
-// before a failure, and a partly written file, stay on disk.
+// before a failure stay on disk; a failed file entry leaves its target as it
+// was and no staging file; entries after a failed one, or after the one whose
+// report asked to stop, are not extracted.
 int ExtractArchive(const char* archivePath, const char* folder, ExtractProgressFn progress,
                    void* context);
 

@@ -144,6 +144,49 @@ TEST(ArchiveReaderTest, ExtractWritesDataAttributesAndTimes) {
   EXPECT_EQ(FileTimeValue(data.ftLastWriteTime), 116444736000000000ull + 16000000000000000ull);
 }
 
+// The steps of extractToFile one by one: the data is under the staging name
+// while the file is open and the target untouched until the move; the final
+// attributes come with the times; a discarded entry leaves nothing.
+TEST(ArchiveReaderTest, StagedStepsKeepTheTargetUntilTheMove) {
+  ScratchFolder scratch;
+  Entry hidden = FileEntry("hidden.txt", LargeText(40000));
+  hidden.externalAttributes = 0x27;  // read-only, hidden, system
+  std::string path = WriteArchive(scratch, BuildArchive({hidden, FileEntry("b.txt", "bee", 0)}));
+  auto reader = ArchiveReader::Open(path.c_str());
+  ASSERT_NE(reader, nullptr);
+  const std::string target = scratch / "hidden.txt";
+  ASSERT_TRUE(WriteBytes(target, "old"));
+
+  StagedEntry staged;
+  ASSERT_EQ(reader->WriteStaged(0, Wide(target).c_str(), &staged), kReaderOk);
+  EXPECT_TRUE(IsFile(target + ".setup-part"));
+  EXPECT_EQ(ReadBytes(target), "old");
+  // The next entry can be written while the first is still open.
+  StagedEntry second;
+  ASSERT_EQ(reader->WriteStaged(1, Wide(scratch / "b.txt").c_str(), &second), kReaderOk);
+  ArchiveReader::DiscardStaged(&second);
+  EXPECT_FALSE(IsFile(scratch / "b.txt.setup-part"));
+  EXPECT_FALSE(IsFile(scratch / "b.txt"));
+
+  staged.finalAttributes = FILE_ATTRIBUTE_NORMAL;
+  ASSERT_EQ(ArchiveReader::CloseStaged(&staged), kReaderOk);
+  EXPECT_EQ(ReadBytes(target), "old");
+  ASSERT_TRUE(ArchiveReader::MoveStaged(staged));
+  EXPECT_FALSE(IsFile(target + ".setup-part"));
+  EXPECT_EQ(ReadBytes(target), LargeText(40000));
+  DWORD attributes = GetFileAttributesW(Wide(target).c_str());
+  EXPECT_EQ(attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM), 0u);
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  ASSERT_TRUE(GetFileAttributesExW(Wide(target).c_str(), GetFileExInfoStandard, &data));
+  EXPECT_EQ(FileTimeValue(data.ftLastWriteTime), ExpectedDosTimeAsUtc());
+  EXPECT_EQ(FileTimeValue(data.ftCreationTime), ExpectedDosTimeAsUtc());
+
+  // An entry that cannot be written hands back no file.
+  EXPECT_EQ(reader->WriteStaged(0, Wide(scratch / "missing\\x.txt").c_str(), &staged), kReaderOpenFailed);
+  EXPECT_FALSE(staged.file);
+  EXPECT_EQ(reader->WriteStaged(2, Wide(scratch / "c.txt").c_str(), &staged), kReaderBadArgument);
+}
+
 TEST(ArchiveReaderTest, ExtractCreatesNoFolders) {
   ScratchFolder scratch;
   std::string path = WriteArchive(scratch, BuildArchive({FileEntry("a.txt", "abc")}));

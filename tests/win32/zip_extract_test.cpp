@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "payload/entry_rules.h"
 #include "payload/zip_unit_win.h"
@@ -375,6 +378,218 @@ TEST(ExtractArchiveTest, ArchiveCannotBeDeletedDuringTheClosingReport) {
   EXPECT_EQ(RunExtract(archive, scratch / "t", &recorder), kExtractSucceeded);
   EXPECT_EQ(deleteTries, 1);
   EXPECT_TRUE(DeleteFileW(Wide(archive).c_str()));
+}
+
+// --- Many entries: files are finished on worker threads while later
+// entries are written; what the caller sees must not show it. ---
+
+// n files "f000.dat"... of differing sizes and contents, some with
+// READONLY, HIDDEN and SYSTEM from their archive, in a folder "sub/" after
+// the first tenth of them.
+std::vector<Entry> ManyFiles(int n) {
+  std::vector<Entry> entries;
+  for (int i = 0; i < n; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "%sf%03d.dat", i > n / 10 ? "sub/" : "", i);
+    std::string data = std::to_string(i) + ":" + LargeText(static_cast<size_t>(i * 397 % 5000));
+    Entry e = FileEntry(name, data, i % 3 == 0 ? 0 : 8);
+    if (i % 4 == 1) e.externalAttributes = 0x27;
+    entries.push_back(e);
+    if (i == n / 10) entries.push_back(FolderEntry("sub/"));
+  }
+  return entries;
+}
+
+std::string EntryPath(const std::string& target, const Entry& e) {
+  std::string path = target + "\\" + e.name;
+  std::replace(path.begin(), path.end(), '/', '\\');
+  if (path.back() == '\\') path.pop_back();
+  return path;
+}
+
+// Every percentage the reports of entries 0..last-1 give, in order.
+std::vector<int> ReportsOfFirst(size_t last, size_t count) {
+  std::vector<int> percents;
+  for (size_t i = 0; i < last; ++i) percents.push_back(static_cast<int>(i * 100 / count));
+  return percents;
+}
+
+// Every file in and below folder whose name ends in ".setup-part".
+std::vector<std::string> StagingFilesIn(const std::string& folder) {
+  std::vector<std::string> found;
+  for (const std::string& name : ListFolder(folder)) {
+    std::string path = folder + "\\" + name;
+    if (IsFolder(path)) {
+      for (const std::string& inner : StagingFilesIn(path)) found.push_back(inner);
+    } else if (name.size() > 11 && name.compare(name.size() - 11, 11, ".setup-part") == 0) {
+      found.push_back(path);
+    }
+  }
+  return found;
+}
+
+TEST(ExtractArchiveTest, ManyFilesArriveWithContentsTimesAndNormalAttributes) {
+  ScratchFolder scratch;
+  const std::vector<Entry> entries = ManyFiles(300);
+  std::string archive = WriteArchive(scratch, entries);
+  std::string target = scratch / "t";
+  // The second run replaces the first run's files, made read-only here.
+  for (int run = 0; run < 2; ++run) {
+    SCOPED_TRACE(run);
+    Recorder recorder;
+    // When the closing report is made every file is in place.
+    std::vector<std::string> missingAtHundred;
+    recorder.onEvent = [&](int percent) {
+      if (percent != 100) return;
+      for (const Entry& e : entries) {
+        std::string path = EntryPath(target, e);
+        if (e.externalAttributes != 0x10 && ReadBytes(path) != e.data) missingAtHundred.push_back(path);
+      }
+    };
+    ASSERT_EQ(RunExtract(archive, target, &recorder), kExtractSucceeded);
+    std::vector<int> expected = ReportsOfFirst(entries.size(), entries.size());
+    expected.push_back(100);
+    EXPECT_EQ(recorder.percents, expected);
+    EXPECT_TRUE(missingAtHundred.empty()) << missingAtHundred.front();
+    for (const Entry& e : entries) {
+      if (e.externalAttributes == 0x10) continue;
+      std::string path = EntryPath(target, e);
+      EXPECT_EQ(ReadBytes(path), e.data) << e.name;
+      EXPECT_TRUE(HasNormalAttributes(path)) << e.name;
+      WIN32_FILE_ATTRIBUTE_DATA data;
+      ASSERT_TRUE(GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) << e.name;
+      EXPECT_EQ(FileTimeValue(data.ftLastWriteTime), ExpectedDosTimeAsUtc()) << e.name;
+      if (run == 0) SetFileAttributesW(Wide(path).c_str(), FILE_ATTRIBUTE_READONLY);
+    }
+    EXPECT_TRUE(StagingFilesIn(target).empty());
+  }
+  EXPECT_TRUE(DeleteFileW(Wide(archive).c_str())) << "the archive is closed on return";
+}
+
+// A target held open without sharing refuses its replacement only when the
+// finished file is moved over it, on a worker, after later entries have been
+// written. The result, the reports and the folder are still those of a
+// failure at that entry: the entries before it in place, the target as it
+// was, nothing after it, no staging file.
+TEST(ExtractArchiveTest, RefusedMoveOfOneOfManyEntriesFailsAtThatEntry) {
+  const std::vector<Entry> entries = ManyFiles(60);
+  for (size_t held : {size_t{0}, size_t{3}, size_t{30}, entries.size() - 2, entries.size() - 1}) {
+    SCOPED_TRACE(held);
+    ASSERT_NE(entries[held].externalAttributes, 0x10u);
+    ScratchFolder scratch;
+    std::string archive = WriteArchive(scratch, entries);
+    std::string target = scratch / "t";
+    ASSERT_TRUE(CreateFolderWithParents((target + "\\sub").c_str()));
+    std::string heldPath = EntryPath(target, entries[held]);
+    ASSERT_TRUE(WriteBytes(heldPath, "running"));
+    HANDLE handle = CreateFileW(Wide(heldPath).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+    Recorder recorder;
+    EXPECT_EQ(RunExtract(archive, target, &recorder), kExtractFailed);
+    CloseHandle(handle);
+    std::vector<int> expected = ReportsOfFirst(held, entries.size());
+    expected.push_back(100);
+    EXPECT_EQ(recorder.percents, expected);
+    for (size_t i = 0; i < entries.size(); ++i) {
+      const Entry& e = entries[i];
+      if (e.externalAttributes == 0x10) continue;
+      std::string path = EntryPath(target, e);
+      if (i < held) {
+        EXPECT_EQ(ReadBytes(path), e.data) << e.name;
+      } else if (i == held) {
+        EXPECT_EQ(ReadBytes(path), "running");
+      } else {
+        EXPECT_FALSE(IsFile(path)) << e.name;
+      }
+    }
+    EXPECT_TRUE(StagingFilesIn(target).empty());
+    EXPECT_TRUE(DeleteFileW(Wide(archive).c_str())) << "the archive is closed on return";
+  }
+}
+
+// Folders of entries behind a refused move are made while that entry waits
+// for its move; the failure takes them away again, as if never reached.
+TEST(ExtractArchiveTest, RefusedMoveLeavesNoFolderOfLaterEntries) {
+  std::vector<Entry> entries;
+  for (int i = 0; i < 30; ++i) {
+    entries.push_back(FileEntry("f" + std::to_string(i) + ".txt", LargeText(static_cast<size_t>(100 + i))));
+    if (i == 5) entries.push_back(FolderEntry("late/"));
+    if (i == 6) entries.push_back(FolderEntry("late/deeper/"));
+    if (i > 6) entries.push_back(FileEntry("late/deeper/g" + std::to_string(i) + ".txt", "g"));
+  }
+  ScratchFolder scratch;
+  std::string archive = WriteArchive(scratch, entries);
+  std::string target = scratch / "t";
+  ASSERT_TRUE(CreateFolderWithParents(target.c_str()));
+  ASSERT_TRUE(WriteBytes(target + "\\f2.txt", "running"));
+  HANDLE handle = CreateFileW(Wide(target + "\\f2.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+  Recorder recorder;
+  EXPECT_EQ(RunExtract(archive, target, &recorder), kExtractFailed);
+  CloseHandle(handle);
+  EXPECT_EQ(recorder.percents, (std::vector<int>{0, static_cast<int>(100 / entries.size()), 100}));
+  std::vector<std::string> left = ListFolder(target);
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"f0.txt", "f1.txt", "f2.txt"}));
+}
+
+// A stop asked for in the report of entry k leaves exactly entries 0..k on
+// disk, though later ones may have been written already.
+TEST(ExtractArchiveTest, StopInTheMiddleOfManyEntriesKeepsOnlyThoseReported) {
+  const std::vector<Entry> entries = ManyFiles(60);
+  for (int stopAt : {2, 7, 40}) {
+    SCOPED_TRACE(stopAt);
+    ScratchFolder scratch;
+    std::string archive = WriteArchive(scratch, entries);
+    std::string target = scratch / "t";
+    Recorder recorder;
+    recorder.stopAt = stopAt;
+    EXPECT_EQ(RunExtract(archive, target, &recorder), kExtractSucceeded);
+    EXPECT_EQ(recorder.percents, ReportsOfFirst(static_cast<size_t>(stopAt) + 1, entries.size()));
+    for (size_t i = 0; i < entries.size(); ++i) {
+      const Entry& e = entries[i];
+      std::string path = EntryPath(target, e);
+      if (static_cast<int>(i) <= stopAt) {
+        if (e.externalAttributes == 0x10) {
+          EXPECT_TRUE(IsFolder(path));
+        } else {
+          EXPECT_EQ(ReadBytes(path), e.data) << e.name;
+        }
+      } else {
+        EXPECT_EQ(GetFileAttributesW(Wide(path).c_str()), INVALID_FILE_ATTRIBUTES) << e.name;
+      }
+    }
+    EXPECT_TRUE(StagingFilesIn(target).empty());
+    EXPECT_TRUE(DeleteFileW(Wide(archive).c_str())) << "the archive is closed after a stop";
+  }
+}
+
+// Entries naming one target (also in other case) land in archive order: the
+// last one wins. A file entry whose name is a later entry's folder fails
+// that later entry, as it would one entry at a time.
+TEST(ExtractArchiveTest, EntriesForTheSameTargetLandInArchiveOrder) {
+  ScratchFolder scratch;
+  std::vector<Entry> entries;
+  for (int i = 0; i < 20; ++i) {
+    entries.push_back(FileEntry(i % 2 ? "Same.txt" : "same.TXT", "version " + std::to_string(i)));
+    entries.push_back(FileEntry("other" + std::to_string(i) + ".txt", LargeText(3000)));
+  }
+  std::string archive = WriteArchive(scratch, entries);
+  std::string target = scratch / "t";
+  Recorder recorder;
+  ASSERT_EQ(RunExtract(archive, target, &recorder), kExtractSucceeded);
+  EXPECT_EQ(ReadBytes(target + "\\same.txt"), "version 19");
+  EXPECT_EQ(ListFolder(target).size(), 21u);
+
+  ScratchFolder clash;
+  std::string clashArchive = WriteArchive(
+      clash, {FileEntry("a.txt", "1"), FileEntry("d", "a file"), FileEntry("d/b.txt", "2"), FileEntry("c.txt", "3")});
+  Recorder clashRecorder;
+  EXPECT_EQ(RunExtract(clashArchive, clash / "t", &clashRecorder), kExtractFailed);
+  EXPECT_EQ(clashRecorder.percents, (std::vector<int>{0, 25, 100}));
+  EXPECT_EQ(ReadBytes(clash / "t\\d"), "a file");
+  EXPECT_FALSE(IsFile(clash / "t\\c.txt"));
+  EXPECT_TRUE(StagingFilesIn(clash / "t").empty());
 }
 
 // --- The ZIP unit: Extract through a FrameService test double. ---

@@ -1,0 +1,115 @@
+// EntryFinisher: finishes written entries on a few worker threads while the
+// extracting thread inflates the next ones. An entry arrives as a staging
+// file that is complete but still open (ArchiveReader::WriteStaged); a worker
+// sets its times and final attributes, closes it and moves it over its
+// target (ArchiveReader::CloseStaged, MoveStaged). Closing is where a file
+// system (or a virus scanner hooked into it) spends most of its time per
+// file, and none of it needs the archive.
+//
+// Entries are handed out again, finished, in the order they came in, so the
+// caller reports them in archive order. Moves keep that order too and wait
+// for the caller: an entry is moved over its target only after the caller
+// has taken the entry before it and called AllowNextMove. An entry whose
+// move is not allowed yet can still be cancelled: when the caller stops
+// after a failure or a stop request, the entries behind it never reach their
+// targets and leave no staging file.
+//
+// Windows only. One extracting thread uses a finisher; the workers are its own.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "frame/handles_win.h"
+#include "payload/archive_reader_win.h"
+
+class EntryFinisher {
+ public:
+  // workers: number of threads, started with the first entry. With 0 the
+  // calling thread finishes each entry itself, in Submit and TakeFinished,
+  // in the same order: for archives too small to repay starting threads.
+  explicit EntryFinisher(unsigned workers);
+  // Cancels what is not finished and waits for the workers.
+  ~EntryFinisher();
+  EntryFinisher(const EntryFinisher&) = delete;
+  EntryFinisher& operator=(const EntryFinisher&) = delete;
+
+  // A worker count for this machine: one per processor, at most 4.
+  static unsigned WorkersForThisMachine();
+
+  // Entries handed over and not yet taken back. Hand over at most
+  // kMaxInFlight: each holds an open file.
+  static constexpr size_t kMaxInFlight = 16;
+  size_t InFlight() const { return inFlight_.size(); }
+
+  // Hands over an entry (index: the caller's number for it, returned by
+  // TakeFinished). When no worker can be started the calling thread
+  // finishes the entries itself.
+  void Submit(int32_t index, StagedEntry staged);
+
+  // Hands over an entry already done (a folder entry), to be taken in its
+  // turn. created: the folders made for it, removed again (newest first)
+  // when it is cancelled.
+  void SubmitMade(int32_t index, std::vector<std::wstring> created);
+
+  // The oldest entry handed over, once finished: *index is its number,
+  // *code kReaderOk when it is in place, kReaderOpenFailed
+  // when the move failed even after clearing the target's attributes (target
+  // unchanged), kReaderDataError when the close failed; in neither failure
+  // is a staging file left. With wait, blocks until the oldest entry is
+  // finished. False when nothing is in flight, or (without wait) when the
+  // oldest entry is not finished yet.
+  bool TakeFinished(bool wait, int32_t* index, uint32_t* code);
+
+  // Lets the entry after the last one taken be moved over its target.
+  void AllowNextMove();
+
+  // True when an entry in flight has `path` as its target or as a folder
+  // above it (compared as the file system does, ignoring case): writing to
+  // path must wait until that entry is finished.
+  bool Pending(const std::wstring& path) const;
+
+  // Entries not moved yet are closed and their staging files deleted, and
+  // the folders of entries not taken yet removed; waits until no worker
+  // touches any entry, then forgets them all.
+  void Cancel();
+
+ private:
+  enum class State { kQueued, kClosed, kDone };
+  struct Job {
+    uint64_t sequence;
+    int32_t index;
+    StagedEntry staged;
+    State state = State::kQueued;
+    bool busy = false;
+    uint32_t code = kReaderOk;
+    std::vector<std::wstring> createdFolders;  // of a folder entry
+  };
+
+  static DWORD WINAPI WorkerMain(void* self);
+  void Work();
+  Job* NextWork(bool* move);
+  // One step of a job (close, move, or discard), without the lock.
+  static void Step(Job* job, bool move, bool discard, State* next, uint32_t* code);
+  void StepInline(Job* job);
+  bool StartWorkers();
+  void StopWorkers();
+
+  mutable SRWLOCK lock_ = SRWLOCK_INIT;
+  CONDITION_VARIABLE workReady_ = CONDITION_VARIABLE_INIT;  // a job to do, or quitting
+  CONDITION_VARIABLE jobDone_ = CONDITION_VARIABLE_INIT;    // a worker finished a step
+  std::deque<std::unique_ptr<Job>> inFlight_;  // in hand-over order
+  uint64_t nextSequence_ = 0;
+  uint64_t moveLimit_ = 1;  // jobs with a lower sequence may be moved
+  bool cancel_ = false;
+  bool quit_ = false;
+  unsigned workerCount_;
+  std::vector<OwnedKernelHandle> workers_;
+  bool inline_;  // no workers: the calling thread does every step
+};
