@@ -251,17 +251,28 @@ inline std::vector<std::string> ListFolder(const std::string& folder) {
   return names;
 }
 
-inline void RemoveTree(const std::string& path) {
-  for (const std::string& name : ListFolder(path)) {
-    std::string child = path + "\\" + name;
-    SetFileAttributesW(Wide(child).c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (IsFolder(child))
-      RemoveTree(child);
-    else
-      DeleteFileW(Wide(child).c_str());
+// Removes a folder and everything in it, read-only files included. Walks in
+// UTF-16: a name GBK cannot spell (a UTF-8 entry's Korean name) goes too.
+inline void RemoveWideTree(const std::wstring& path) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring child = path + L"\\" + name;
+      SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        RemoveWideTree(child);
+      else
+        DeleteFileW(child.c_str());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
   }
-  RemoveDirectoryW(Wide(path).c_str());
+  RemoveDirectoryW(path.c_str());
 }
+
+inline void RemoveTree(const std::string& path) { RemoveWideTree(Wide(path)); }
 
 // A fresh folder under the temporary folder, removed with everything in it.
 class ScratchFolder {
