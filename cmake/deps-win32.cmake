@@ -23,6 +23,11 @@ target_compile_options(minizip PRIVATE -w)
 target_link_libraries(minizip PUBLIC ZLIB::ZLIB)
 
 set(JPEG_PREFIX ${CMAKE_BINARY_DIR}/_deps/jpeg)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(JPEG_EXTRA_C_FLAGS "\ -fno-asynchronous-unwind-tables")
+else()
+  set(JPEG_EXTRA_C_FLAGS "")
+endif()
 ExternalProject_Add(libjpeg_build
   SOURCE_DIR ${SETUP_SRC_CACHE}/libjpeg-turbo
   BINARY_DIR ${CMAKE_BINARY_DIR}/_deps/jpeg-build
@@ -36,10 +41,12 @@ ExternalProject_Add(libjpeg_build
     -DWITH_SIMD:BOOL=OFF -DWITH_TURBOJPEG:BOOL=OFF -DWITH_JAVA:BOOL=OFF
     -DWITH_ARITH_DEC:BOOL=OFF -DWITH_ARITH_ENC:BOOL=OFF
     # NO_GETENV: no JPEGMEM look-up, whose sscanf would link the C library's
-    # whole formatted-input code.
-    -DCMAKE_C_FLAGS:STRING=-ffunction-sections\ -fdata-sections\ -DNO_GETENV
+    # whole formatted-input code. On i386 no unwind tables: nothing unwinds
+    # through C code there (x86-64 keeps them for longjmp).
+    -DCMAKE_C_FLAGS:STRING=-ffunction-sections\ -fdata-sections\ -DNO_GETENV${JPEG_EXTRA_C_FLAGS}
   BUILD_BYPRODUCTS ${JPEG_PREFIX}/lib/libjpeg.a
-  UPDATE_COMMAND "" PATCH_COMMAND "")
+  UPDATE_COMMAND ""
+  PATCH_COMMAND ${CMAKE_COMMAND} -DJMORECFG=<SOURCE_DIR>/jmorecfg.h -P ${CMAKE_SOURCE_DIR}/cmake/jpeg_trim.cmake)
 file(MAKE_DIRECTORY ${JPEG_PREFIX}/include)
 add_library(jpeg STATIC IMPORTED GLOBAL)
 set_target_properties(jpeg PROPERTIES
