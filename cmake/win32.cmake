@@ -24,13 +24,15 @@ setup_core_libraries(jpeg)
 #   path of its own (the frame's allocation error) and static locals a guard
 #   that needs none of that;
 # - std::string and std::wstring instantiated where used
-#   (frame/implicit_strings_win.h) rather than taken whole from the library's
+#   (frame/runtime_config_win.h) rather than taken whole from the library's
 #   explicit instantiations, which come with every member and its unwind data;
+# - printf from the system's C runtime DLL, not the toolchain's own
+#   (frame/runtime_config_win.h);
 # - on i386 no unwind tables: with exceptions gone nothing reads them. The
 #   x86-64 ABI needs them (longjmp there unwinds through them), so they stay.
 add_library(runtime_options INTERFACE)
 target_compile_options(runtime_options INTERFACE
-  $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -include ${CMAKE_SOURCE_DIR}/frame/implicit_strings_win.h>
+  $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -include ${CMAKE_SOURCE_DIR}/frame/runtime_config_win.h>
   $<$<EQUAL:${CMAKE_SIZEOF_VOID_P},4>:-fno-asynchronous-unwind-tables>)
 function(setup_runtime_target target)
   target_link_libraries(${target} PRIVATE runtime_options)
