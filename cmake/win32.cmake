@@ -37,6 +37,11 @@ target_compile_options(runtime_options INTERFACE
 function(setup_runtime_target target)
   target_link_libraries(${target} PRIVATE runtime_options)
 endfunction()
+# Other programs that link the runtime's libraries instantiate strings alike.
+function(setup_runtime_strings target)
+  target_compile_options(${target} PRIVATE
+    $<$<COMPILE_LANGUAGE:CXX>:-include ${CMAKE_SOURCE_DIR}/frame/runtime_strings_win.h>)
+endfunction()
 foreach(lib frame_core ui_core payload_core installer_core minizip)
   setup_runtime_target(${lib})
 endforeach()
