@@ -205,7 +205,7 @@ class Bench {
     if (!process.IsStarted()) {
       DWORD error = GetLastError();
       return Fail("cannot start " + exe + ": CreateProcess error " + std::to_string(error) +
-                  (error == ERROR_BAD_EXE_FORMAT ? " (a 32-bit program; this machine runs no 32-bit code)" : ""));
+                  (IsI386Program(exe) ? " (an i386 program: this machine executes no 32-bit code)" : ""));
     }
     DWORD code = 0xDEAD;
     if (testdriver::WaitForExit(process, kInstallWaitMs, &code) != testdriver::WaitResult::kExited) {
@@ -273,6 +273,15 @@ class Bench {
   }
 
  private:
+  // True when exe is a PE image for i386 (the NSIS installers are).
+  static bool IsI386Program(const std::string& exe) {
+    std::string bytes = ziptest::ReadBytes(exe.c_str());
+    if (bytes.size() < 0x40 || bytes.compare(0, 2, "MZ") != 0) return false;
+    size_t pe = ziptest::GetLe32(bytes, 0x3C);
+    return pe + 6 <= bytes.size() && bytes.compare(pe, 4, std::string("PE\0\0", 4)) == 0 &&
+           static_cast<uint8_t>(bytes[pe + 4]) == 0x4C && static_cast<uint8_t>(bytes[pe + 5]) == 0x01;
+  }
+
   bool Fail(const std::string& message) {
     if (error_.empty()) error_ = message;
     return false;

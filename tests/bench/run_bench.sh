@@ -35,7 +35,7 @@ bash "$here/run_install_bench.sh" "$@" | tee "$work/install.txt"
 installRc=${PIPESTATUS[0]}
 
 # The stub's size, as the build prints it.
-pictures=$(IFS=';'; echo "${stub[*]:6}")
+pictures=$(IFS=';'; echo "${stub[*]:5}")
 stubLine=$("${stub[0]}" -DEXE="${stub[2]}" -DPAYLOAD="${stub[3]}" -DFORM="${stub[4]}" -DPICTURES="$pictures" \
   -P "${stub[1]}" 2>&1 | grep '^stub:' || echo "stub: n/a")
 
@@ -43,16 +43,17 @@ stubLine=$("${stub[0]}" -DEXE="${stub[2]}" -DPAYLOAD="${stub[3]}" -DFORM="${stub
 # parentheses after WHAT ("Extract", "plain loop", "same-work"), or n/a.
 extract_seconds() {
   local file=$1 label=$2 what=$3
-  grep -m1 "^$label " "$file" 2>/dev/null |
+  tr -d '\r' <"$file" 2>/dev/null | grep -m1 "^$label .*Extract" |
     sed -n "s/.*$what[^(]*( *\([0-9.]*\) s).*/\1/p" | grep . || echo n/a
 }
 # install_bench's "result KIND LABEL|values" line, values only, or empty.
-result() { grep -m1 "^result $1 $2|" "$work/install.txt" | cut -d'|' -f2-; }
+# (Wine's console writes CR LF.)
+result() { tr -d '\r' <"$work/install.txt" | grep -m1 "^result $1 $2|" | cut -d'|' -f2-; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a ~ /^[0-9.]+$/ && b ~ /^[0-9.]+$/ && b > 0) printf "%.2f", a / b; else printf "n/a" }'; }
 row() { printf '  %-44s %9s %9s   %-12s %7s %7s\n' "$@"; }
 
 labels=()
-while IFS= read -r line; do labels+=("${line#result payload }"); done < <(grep '^result payload ' "$work/install.txt" | cut -d'|' -f1)
+while IFS= read -r line; do labels+=("${line#result payload }"); done < <(tr -d '\r' <"$work/install.txt" | grep '^result payload ' | cut -d'|' -f1)
 extractFile=("$work/extract_demo.txt" "$work/extract_demo.txt" "$work/extract_system.txt")
 extractLabel=("demo payload" "generated 2,000 files" "demo payload")
 
@@ -95,7 +96,8 @@ echo "  $stubLine"
 echo "memory (setup.exe, 100 MB install, most over the rounds)"
 if [ ${#labels[@]} -ge 2 ]; then
   read -r privateUsage peakPagefile <<<"$(result memory "${labels[1]}")"
-  echo "  PrivateUsage peak (polled): $(awk -v b="$privateUsage" 'BEGIN { printf "%.1f", b / 1e6 }') MB;" \
-       "PeakPagefileUsage: $(awk -v b="$peakPagefile" 'BEGIN { printf "%.1f", b / 1e6 }') MB"
+  echo "  peak private bytes (PeakPagefileUsage): $(awk -v b="$peakPagefile" 'BEGIN { printf "%.1f", b / 1e6 }') MB;" \
+       "most PrivateUsage seen while polling: $(awk -v b="$privateUsage" 'BEGIN { printf "%.1f", b / 1e6 }') MB" \
+       "$([ "${privateUsage:-0}" = 0 ] && echo "(0: not reported here)")"
 fi
 exit "$installRc"
