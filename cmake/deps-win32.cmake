@@ -1,5 +1,5 @@
-# Dependencies of the i686 build: zlib from libz-mingw-w64-dev; minizip's unzip
-# part and libjpeg-turbo compiled here from Debian's source packages, which
+# Dependencies of the Windows builds: zlib, minizip's unzip part and
+# libjpeg-turbo compiled here from Debian's source packages, which
 # scripts/fetch-sources.sh unpacks into the build tree.
 include(ExternalProject)
 
@@ -12,8 +12,20 @@ if(NOT fetchResult EQUAL 0)
     "(run scripts/install-deps.sh as root first: it adds the deb-src entry).")
 endif()
 
-set(ZLIB_USE_STATIC_LIBS ON)
-find_package(ZLIB REQUIRED)
+# zlib compiled here from the same source package as minizip (the version
+# libz-mingw-w64-dev ships): that package's library is built for speed with
+# unwind tables, about 15 KB more in the stub than the same code at -Os with
+# one section per function. Every Windows target links it as ZLIB::ZLIB.
+set(ZLIB_SOURCE_DIR ${SETUP_SRC_CACHE}/zlib)
+add_library(zlib STATIC)
+foreach(name adler32 compress crc32 deflate gzclose gzlib gzread gzwrite infback inffast inflate
+             inftrees trees uncompr zutil)
+  target_sources(zlib PRIVATE ${ZLIB_SOURCE_DIR}/${name}.c)
+endforeach()
+target_include_directories(zlib SYSTEM PUBLIC ${ZLIB_SOURCE_DIR})
+target_compile_options(zlib PRIVATE -w -ffunction-sections -fdata-sections
+  $<$<EQUAL:${CMAKE_SIZEOF_VOID_P},4>:-fno-asynchronous-unwind-tables>)
+add_library(ZLIB::ZLIB ALIAS zlib)
 
 set(MINIZIP_DIR ${SETUP_SRC_CACHE}/zlib/contrib/minizip)
 add_library(minizip STATIC ${MINIZIP_DIR}/unzip.c ${MINIZIP_DIR}/ioapi.c)
@@ -23,6 +35,11 @@ target_compile_options(minizip PRIVATE -w)
 target_link_libraries(minizip PUBLIC ZLIB::ZLIB)
 
 set(JPEG_PREFIX ${CMAKE_BINARY_DIR}/_deps/jpeg)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(JPEG_EXTRA_C_FLAGS "\ -fno-asynchronous-unwind-tables")
+else()
+  set(JPEG_EXTRA_C_FLAGS "")
+endif()
 ExternalProject_Add(libjpeg_build
   SOURCE_DIR ${SETUP_SRC_CACHE}/libjpeg-turbo
   BINARY_DIR ${CMAKE_BINARY_DIR}/_deps/jpeg-build
@@ -36,10 +53,13 @@ ExternalProject_Add(libjpeg_build
     -DWITH_SIMD:BOOL=OFF -DWITH_TURBOJPEG:BOOL=OFF -DWITH_JAVA:BOOL=OFF
     -DWITH_ARITH_DEC:BOOL=OFF -DWITH_ARITH_ENC:BOOL=OFF
     # NO_GETENV: no JPEGMEM look-up, whose sscanf would link the C library's
-    # whole formatted-input code.
-    -DCMAKE_C_FLAGS:STRING=-ffunction-sections\ -fdata-sections\ -DNO_GETENV
+    # whole formatted-input code. On i386 no unwind tables: nothing unwinds
+    # through C code there (x86-64 keeps them for longjmp).
+    -DCMAKE_C_FLAGS:STRING=-ffunction-sections\ -fdata-sections\ -DNO_GETENV${JPEG_EXTRA_C_FLAGS}
   BUILD_BYPRODUCTS ${JPEG_PREFIX}/lib/libjpeg.a
-  UPDATE_COMMAND "" PATCH_COMMAND "")
+  UPDATE_COMMAND ""
+  PATCH_COMMAND ${CMAKE_COMMAND} -DJMORECFG=<SOURCE_DIR>/jmorecfg.h -P ${CMAKE_SOURCE_DIR}/cmake/jpeg_trim.cmake)
+ExternalProject_Add_StepDependencies(libjpeg_build patch ${CMAKE_SOURCE_DIR}/cmake/jpeg_trim.cmake)
 file(MAKE_DIRECTORY ${JPEG_PREFIX}/include)
 add_library(jpeg STATIC IMPORTED GLOBAL)
 set_target_properties(jpeg PROPERTIES

@@ -16,6 +16,36 @@ target_link_options(project_options INTERFACE -static -Wl,--gc-sections
 include(cmake/sources.cmake)
 setup_core_libraries(jpeg)
 
+# The runtime, the code setup.exe is made of, is built for size beyond the
+# shared options (tests and tools keep the defaults):
+# - no C++ exceptions: nothing in it throws, and without them the unwinder,
+#   the exception runtime and the thread-local storage and pthread code it
+#   needs stay out; frame/terminate_win.cpp gives operator new a failure
+#   path of its own (the frame's allocation error) and static locals a guard
+#   that needs none of that;
+# - std::string and std::wstring instantiated where used
+#   (frame/runtime_config_win.h) rather than taken whole from the library's
+#   explicit instantiations, which come with every member and its unwind data;
+# - printf from the system's C runtime DLL, not the toolchain's own
+#   (frame/runtime_config_win.h);
+# - on i386 no unwind tables: with exceptions gone nothing reads them. The
+#   x86-64 ABI needs them (longjmp there unwinds through them), so they stay.
+add_library(runtime_options INTERFACE)
+target_compile_options(runtime_options INTERFACE
+  $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -include ${CMAKE_SOURCE_DIR}/frame/runtime_config_win.h>
+  $<$<EQUAL:${CMAKE_SIZEOF_VOID_P},4>:-fno-asynchronous-unwind-tables>)
+function(setup_runtime_target target)
+  target_link_libraries(${target} PRIVATE runtime_options)
+endfunction()
+# Other programs that link the runtime's libraries instantiate strings alike.
+function(setup_runtime_strings target)
+  target_compile_options(${target} PRIVATE
+    $<$<COMPILE_LANGUAGE:CXX>:-include ${CMAKE_SOURCE_DIR}/frame/runtime_strings_win.h>)
+endfunction()
+foreach(lib frame_core ui_core payload_core installer_core minizip)
+  setup_runtime_target(${lib})
+endforeach()
+
 set(FRAME_WIN_SOURCES
   frame/program_frame_win.cpp
   frame/system_functions_win.cpp
@@ -30,15 +60,18 @@ set(FRAME_WIN_SOURCES
 )
 add_library(frame_win STATIC ${FRAME_WIN_SOURCES})
 target_link_libraries(frame_win PUBLIC frame_core ole32 oleaut32 uuid)
+setup_runtime_target(frame_win)
 # The process entry of programs built on the frame (tests use their own main).
 add_library(frame_entry OBJECT frame/process_entry_win.cpp frame/terminate_win.cpp)
 target_link_libraries(frame_entry PUBLIC frame_win)
+setup_runtime_target(frame_entry)
 
 # The skin widgets: the unit types of pictures, labels, buttons, progress bar
 # and timer (every ui/*_win.cpp).
 file(GLOB UI_WIN_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/ui/*_win.cpp)
 add_library(ui_win STATIC ${UI_WIN_SOURCES})
 target_link_libraries(ui_win PUBLIC frame_win ui_core gdi32)
+setup_runtime_target(ui_win)
 
 # Archive reading and extraction, the ZIP unit and worker threads.
 add_library(payload_win STATIC
@@ -51,6 +84,7 @@ add_library(payload_win STATIC
   payload/shell_commands_win.cpp
 )
 target_link_libraries(payload_win PUBLIC frame_win payload_core minizip shell32 ole32)
+setup_runtime_target(payload_win)
 
 # The Wine wrapper every Windows test runs under, with the loader of this
 # tree's flavour.

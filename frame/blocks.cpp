@@ -17,13 +17,13 @@ int gRangeCount = 0;
 
 constexpr uint32_t kArrayHeader = 8;  // dimension count + length/count
 
-[[noreturn]] void AllocationFailed(size_t n) {
+}  // namespace
+
+void AllocationFailed(size_t n) {
   char text[64];
   std::snprintf(text, sizeof text, "分配 %d 字节内存失败!", static_cast<int>(n));
   RaiseFatal(0, text);
 }
-
-}  // namespace
 
 void SetBlockPlatform(const BlockPlatform& platform) { gPlatform = platform; }
 const BlockPlatform& GetBlockPlatform() { return gPlatform; }

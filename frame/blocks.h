@@ -31,6 +31,10 @@ void ClearConstantRanges();
 // True when p lies in a constant range; *rangeEnd receives that range's end.
 bool FindConstantRange(const void* p, const uint8_t** rangeEnd = nullptr);
 
+// The fatal error "分配 %d 字节内存失败!" with n: what every allocation that
+// must not fail reports when it does.
+[[noreturn]] void AllocationFailed(size_t n);
+
 // AllocateBlock: a block of n bytes; a failed allocation is the fatal error
 // "分配 %d 字节内存失败!" with n.
 void* AllocateBlock(size_t n);

@@ -63,7 +63,7 @@ std::string DescribeFormError(const FormReadError& error) {
     text += error.field;
     text += "'";
   }
-  std::snprintf(where, sizeof where, " at offset %zu", error.offset);
+  std::snprintf(where, sizeof where, " at offset %lu", static_cast<unsigned long>(error.offset));
   text += where;
   return text;
 }

@@ -91,6 +91,32 @@ CalendarTime OleDateToCalendar(double oleDate) {
   return t;
 }
 
+namespace {
+
+// value as "%.<digits>g" writes it by the C standard, whichever C library
+// formats it: the Windows runtime is built on the system's C runtime DLL,
+// whose printf writes at least three exponent digits ("1e+006") and its own
+// names for infinities and NaNs. Non-finite values are spelled here, and an
+// exponent's surplus leading zero is dropped.
+void FormatFloating(double value, int digits, char out[kMessageTextSize]) {
+  if (std::isnan(value)) {
+    std::strcpy(out, std::signbit(value) ? "-nan" : "nan");
+    return;
+  }
+  if (std::isinf(value)) {
+    std::strcpy(out, value < 0 ? "-inf" : "inf");
+    return;
+  }
+  std::snprintf(out, kMessageTextSize, "%.*g", digits, value);
+  out[kMessageTextSize - 1] = '\0';
+  char* e = std::strchr(out, 'e');
+  if (!e || (e[1] != '+' && e[1] != '-')) return;
+  char* exponent = e + 2;
+  while (std::strlen(exponent) > 2 && exponent[0] == '0') std::memmove(exponent, exponent + 1, std::strlen(exponent));
+}
+
+}  // namespace
+
 const char* FormatMessageValue(const ArgValue& value, char out[kMessageTextSize]) {
   out[0] = '\0';
   switch (value.tag) {
@@ -107,10 +133,10 @@ const char* FormatMessageValue(const ArgValue& value, char out[kMessageTextSize]
       FormatInt64(value.i64, out);
       break;
     case kTagFloat:
-      std::snprintf(out, kMessageTextSize, "%.6g", static_cast<double>(value.f32));
+      FormatFloating(static_cast<double>(value.f32), 6, out);
       break;
     case kTagDouble:
-      std::snprintf(out, kMessageTextSize, "%.13g", value.f64);
+      FormatFloating(value.f64, 13, out);
       break;
     case kTagBool:
       std::snprintf(out, kMessageTextSize, "%s", value.i32 != 0 ? "真" : "假");

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "frame/handles_win.h"
+#include "frame/program_frame_win.h"
 #include "frame/wide_text_win.h"
 #include "payload/shell_rules.h"
 
@@ -39,6 +40,20 @@ const GUID kClsidShellLink = {0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x0
 const GUID kIidShellLinkW = {0x000214F9, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 const GUID kIidPersistFile = {0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
+// SHGetSpecialFolderPathW, found when a shell folder is first asked for:
+// shell32 (and shcore and shlwapi, which it brings) is not imported, so that
+// loading it costs nothing before the window shows. Null when missing.
+using SpecialFolderPathFn = BOOL(WINAPI*)(HWND, LPWSTR, int, BOOL);
+SpecialFolderPathFn SpecialFolderPath() {
+  static const SpecialFolderPathFn function = [] {
+    HMODULE shell = LoadSystemLibrary("shell32.dll");
+    return shell ? reinterpret_cast<SpecialFolderPathFn>(
+                       reinterpret_cast<void*>(GetProcAddress(shell, "SHGetSpecialFolderPathW")))
+                 : nullptr;
+  }();
+  return function;
+}
+
 }  // namespace
 
 intptr_t ShellLibraryNotify(int code, intptr_t a1, intptr_t) {
@@ -54,7 +69,8 @@ void GetSpecialFolder(ArgValue* result, int argCount, const ArgValue* args) {
   wchar_t path[MAX_PATH + 1] = {};
   bool ok;
   if (selector >= kFolderDocuments && selector <= kFolderAppData) {
-    ok = SHGetSpecialFolderPathW(nullptr, path, CsidlOfSelector(selector), FALSE) != FALSE;
+    SpecialFolderPathFn specialFolderPath = SpecialFolderPath();
+    ok = specialFolderPath && specialFolderPath(nullptr, path, CsidlOfSelector(selector), FALSE) != FALSE;
   } else if (selector == kFolderWindows) {
     UINT n = GetWindowsDirectoryW(path, MAX_PATH);
     ok = n > 0 && n < MAX_PATH;

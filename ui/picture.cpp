@@ -60,11 +60,17 @@ bool DecodePicture(const uint8_t* data, size_t size, DecodedPicture* picture) {
   const PictureKind kind = SniffPicture(data, size);
   if (kind == PictureKind::kNone) return false;
   bool ok = false;
+#if __cpp_exceptions
   try {
     ok = DecodeKind(kind, data, size, picture) && WellFormed(*picture);
   } catch (const std::exception&) {
     ok = false;
   }
+#else
+  // Built without exceptions (the Windows runtime), memory that runs out is
+  // the program's allocation error, as everywhere else in it.
+  ok = DecodeKind(kind, data, size, picture) && WellFormed(*picture);
+#endif
   if (!ok) {
     *picture = DecodedPicture();
     return false;

@@ -3,7 +3,9 @@
 //
 // Each decoder fills width, height and frames of *picture (never kind) and
 // returns true, or returns false and may leave *picture half filled (the
-// caller clears it). They may throw std::bad_alloc; DecodePicture catches it.
+// caller clears it). They may throw std::bad_alloc; DecodePicture catches it
+// where exceptions are on (the Windows runtime has none: there running out
+// of memory is the frame's allocation error).
 #pragma once
 
 #include <cstddef>

@@ -45,6 +45,26 @@ void OnEmitMessage(j_common_ptr cinfo, int msgLevel) {
 
 void OnOutputMessage(j_common_ptr) {}
 
+// No message is ever shown, so none is ever formatted.
+void OnFormatMessage(j_common_ptr, char* buffer) { buffer[0] = '\0'; }
+
+void OnResetErrorManager(j_common_ptr cinfo) {
+  cinfo->err->num_warnings = 0;
+  cinfo->err->msg_code = 0;
+}
+
+// The error manager with our handlers in every slot. Set up here rather than
+// by jpeg_std_error, which would link the library's table of message texts
+// (about 5 KB) only for the table's address.
+void InitErrorManager(jpeg_error_mgr* errors) {
+  *errors = jpeg_error_mgr();
+  errors->error_exit = OnErrorExit;
+  errors->emit_message = OnEmitMessage;
+  errors->output_message = OnOutputMessage;
+  errors->format_message = OnFormatMessage;
+  errors->reset_error_mgr = OnResetErrorManager;
+}
+
 void OnProgress(j_common_ptr cinfo) {
   if (cinfo->is_decompressor && reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans) {
     JumpBack(cinfo);
@@ -104,10 +124,8 @@ bool DecodeJpeg(const uint8_t* data, size_t size, DecodedPicture* picture) {
   JpegSession& session = *sessionOwner;
   jpeg_decompress_struct& cinfo = session.cinfo;
 
-  cinfo.err = jpeg_std_error(&session.errors.pub);
-  session.errors.pub.error_exit = OnErrorExit;
-  session.errors.pub.emit_message = OnEmitMessage;
-  session.errors.pub.output_message = OnOutputMessage;
+  InitErrorManager(&session.errors.pub);
+  cinfo.err = &session.errors.pub;
   if (setjmp(session.errors.jump)) return false;
 
   jpeg_create_decompress(&cinfo);

@@ -31,12 +31,24 @@ struct BarUnit {
 
 BarUnit* BarOf(HWND hwnd) { return hwnd ? static_cast<BarUnit*>(GetPropA(hwnd, kPropBarUnit)) : nullptr; }
 
+// The thread that loads comctl32.dll ahead of the first progress bar (see
+// StartLoadingProgressLibrary), null when none is running.
+HANDLE gPreloadThread = nullptr;
+
+DWORD WINAPI PreloadProgressLibrary(void*) {
+  // Kept loaded, as the registration below keeps it: loading it there again
+  // only counts up.
+  LoadSystemLibrary("comctl32.dll");
+  return 0;
+}
+
 // Registers the progress class by loading comctl32.dll from the system folder
 // and calling its InitCommonControlsEx. The library stays loaded: the class's
 // window procedure lives in it.
 bool EnsureProgressClass() {
   static bool registered = false;
   if (registered) return true;
+  FinishLoadingProgressLibrary();
   HMODULE module = LoadSystemLibrary("comctl32.dll");
   if (!module) return false;
   using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
@@ -155,3 +167,15 @@ int SetBarProperty(void* live, int index, const ArgValue& value) {
 const UnitTypeDescriptor gProcessBarUnitType = {
     "ProcessBar", kUnitTypeRaisesEvents, kBarPropertyEnd - kFirstOwnProperty, kBarProperties, CreateBar, GetBarProperty, SetBarProperty,
 };
+
+void StartLoadingProgressLibrary() {
+  if (gPreloadThread) return;
+  gPreloadThread = CreateThread(nullptr, 0, PreloadProgressLibrary, nullptr, 0, nullptr);
+}
+
+void FinishLoadingProgressLibrary() {
+  if (!gPreloadThread) return;
+  WaitForSingleObject(gPreloadThread, INFINITE);
+  CloseHandle(gPreloadThread);
+  gPreloadThread = nullptr;
+}

@@ -1,20 +1,28 @@
 // Installer benchmark, run under Wine inside a display by the `bench_install`
-// target. It prints, side by side:
+// target and by the `bench` table (run_bench.sh). For each payload it gives:
 //   1. the time from the click on setup.exe's install button to the end of
 //      the process, with the notice and the final prompt answered at once
-//      (OK, then No), for the demo payload and for a large one;
+//      (OK, then No);
 //   2. the time from start to exit of a silent peer installer (/S /D=folder)
 //      that installs the same files into the same folder and makes the same
-//      desktop shortcut, and the ratio of the two;
-//   3. the time from process start to the window being shown, for setup.exe
-//      and for a minimal Win32 program, and their ratio.
+//      desktop shortcut, and the ratio of the two (or why the peer could not
+//      run);
+//   3. setup.exe's peak private bytes during the install: the most
+//      PrivateUsage seen while polling, and PeakPagefileUsage read while the
+//      final prompt is up (all the work is done then, the process still
+//      alive);
+// and, for setup.exe of the first payload and a minimal Win32 program, the
+// time from process start to the window being shown, and their ratio.
 // Every install is checked (exit code 0, the same files as the reference
 // install, the shortcut, no tool.zip left) and removed before the next one.
-// Not a test: it prints figures, and fails only when something does not work.
+// Besides the readable tables it prints "result ..." lines that run_bench.sh
+// reads. Not a test: it prints figures, and fails only when something does
+// not work.
 //
-// Usage: install_bench SETUP_DEMO SETUP_LARGE PEER_DEMO PEER_LARGE MIN_WINDOW PRODUCT [ROUNDS]
-// ROUNDS defaults to the environment's BENCH_ROUNDS, else 5.
+// Usage: install_bench MIN_WINDOW PRODUCT LABEL SETUP PEER [LABEL SETUP PEER ...]
+// Rounds: the environment's BENCH_ROUNDS, else 5.
 #include <windows.h>
+#include <psapi.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -93,6 +101,20 @@ Tree TreeOf(const std::string& folder) {
   return tree;
 }
 
+// setup.exe's memory during one install, in bytes.
+struct MemoryPeak {
+  SIZE_T privateUsage = 0;   // the most PrivateUsage seen while polling
+  SIZE_T peakPagefile = 0;   // PeakPagefileUsage with the final prompt up
+  void Sample(HANDLE process) {
+    PROCESS_MEMORY_COUNTERS_EX counters = {};
+    counters.cb = sizeof counters;
+    if (!GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters))
+      return;
+    privateUsage = std::max(privateUsage, counters.PrivateUsage);
+    peakPagefile = std::max(peakPagefile, counters.PeakPagefileUsage);
+  }
+};
+
 // Moments of one install, in seconds after the click, seen by polling the
 // log label (kPhasePollMs apart, so each is up to that late).
 struct Phases {
@@ -117,7 +139,8 @@ class Bench {
   // click on the install button up to the end of the process.
   // With phases, the log label is also polled for the step texts (an extra
   // run: the polling itself costs a little).
-  bool InstallWithSetup(const std::string& exe, double* seconds, Phases* phases = nullptr) {
+  bool InstallWithSetup(const std::string& exe, double* seconds, Phases* phases = nullptr,
+                        MemoryPeak* memory = nullptr) {
     std::string line;
     testdriver::AppendQuotedArgument(&line, exe);
     testdriver::Process process = testdriver::StartProgram(line, "");
@@ -146,10 +169,12 @@ class Bench {
       testdriver::Kill(process);
       return Fail("no notice box after the click");
     }
-    PhaseProbe probe = {phases ? LogLabel(window) : nullptr, phases, start};
+    PhaseProbe probe = {phases ? LogLabel(window) : nullptr, phases, start,
+                        memory ? process.process.Get() : nullptr, memory};
     HWND prompt = WaitForBox(process, kPromptCaption, kInstallWaitMs, phases ? kPhasePollMs : kBoxPollMs,
-                             phases ? &probe : nullptr);
+                             phases || memory ? &probe : nullptr);
     if (phases) phases->prompt = Now() - start;
+    if (memory) memory->Sample(process.process.Get());
     // The final prompt is the Yes/No box; a Retry/Cancel box under the same
     // caption means the extraction failed.
     if (!prompt || !testdriver::PressButton(prompt, IDNO)) {
@@ -177,7 +202,11 @@ class Bench {
     line += " /S /D=" + folder_;  // /D= comes last and takes the rest, unquoted
     double start = Now();
     testdriver::Process process = testdriver::StartProgram(line, "");
-    if (!process.IsStarted()) return Fail("cannot start " + exe);
+    if (!process.IsStarted()) {
+      DWORD error = GetLastError();
+      return Fail("cannot start " + exe + ": CreateProcess error " + std::to_string(error) +
+                  (IsI386Program(exe) ? " (an i386 program: this machine executes no 32-bit code)" : ""));
+    }
     DWORD code = 0xDEAD;
     if (testdriver::WaitForExit(process, kInstallWaitMs, &code) != testdriver::WaitResult::kExited) {
       testdriver::Kill(process);
@@ -244,6 +273,15 @@ class Bench {
   }
 
  private:
+  // True when exe is a PE image for i386 (the NSIS installers are).
+  static bool IsI386Program(const std::string& exe) {
+    std::string bytes = ziptest::ReadBytes(exe.c_str());
+    if (bytes.size() < 0x40 || bytes.compare(0, 2, "MZ") != 0) return false;
+    size_t pe = ziptest::GetLe32(bytes, 0x3C);
+    return pe + 6 <= bytes.size() && bytes.compare(pe, 4, std::string("PE\0\0", 4)) == 0 &&
+           static_cast<uint8_t>(bytes[pe + 4]) == 0x4C && static_cast<uint8_t>(bytes[pe + 5]) == 0x01;
+  }
+
   bool Fail(const std::string& message) {
     if (error_.empty()) error_ = message;
     return false;
@@ -253,8 +291,11 @@ class Bench {
     HWND log;
     Phases* phases;
     double start;
-    // Notes the first time each step text shows.
+    HANDLE process;
+    MemoryPeak* memory;
+    // Samples the memory; notes the first time each step text shows.
     void Poll() const {
+      if (memory) memory->Sample(process);
       if (!log) return;
       std::string text = testdriver::GetTextOf(log);
       double now = Now() - start;
@@ -331,69 +372,85 @@ void PrintPhases(const char* label, const Phases& p) {
               p.finishing - p.extracting, p.prompt - p.finishing, p.exit - p.prompt, p.exit);
 }
 
+// A line for run_bench.sh: "result KIND LABEL|best median" (the label may
+// hold spaces; "|" ends it).
+void PrintResult(const char* kind, const std::string& label, const Samples& samples) {
+  std::printf("result %s %s|%.4f %.4f\n", kind, label.c_str(), samples.Best(), samples.Median());
+}
+
 int Failed(const Bench& bench) {
   std::printf("install_bench: %s\n", bench.error().c_str());
   return 1;
 }
 
+struct Payload {
+  std::string label, setup, peer;
+  Tree reference;
+  bool peerRuns = false;
+  std::string peerReason;
+  Samples ours, peerTimes;
+  MemoryPeak memory;
+  Phases phases;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 7) {
-    std::printf("usage: install_bench SETUP_DEMO SETUP_LARGE PEER_DEMO PEER_LARGE MIN_WINDOW PRODUCT [ROUNDS]\n");
+  if (argc < 6 || (argc - 3) % 3 != 0) {
+    std::printf("usage: install_bench MIN_WINDOW PRODUCT LABEL SETUP PEER [LABEL SETUP PEER ...]\n");
     return 2;
   }
-  const std::string setupDemo = argv[1], setupLarge = argv[2], peerDemo = argv[3], peerLarge = argv[4],
-                    minWindow = argv[5];
-  // Rounds: the argument, else BENCH_ROUNDS from the environment, else 5.
+  const std::string minWindow = argv[1];
+  std::vector<Payload> payloads;
+  for (int i = 3; i + 2 < argc; i += 3) {
+    Payload payload;
+    payload.label = argv[i];
+    payload.setup = argv[i + 1];
+    payload.peer = argv[i + 2];
+    payloads.push_back(payload);
+  }
   char fromEnvironment[16] = {};
   GetEnvironmentVariableA("BENCH_ROUNDS", fromEnvironment, sizeof fromEnvironment);
-  const char* roundsText = argc > 7 ? argv[7] : fromEnvironment;
-  const int rounds = *roundsText ? std::max(1, std::atoi(roundsText)) : 5;
-  Bench bench(argv[6]);
+  const int rounds = *fromEnvironment ? std::max(1, std::atoi(fromEnvironment)) : 5;
+  Bench bench(argv[2]);
   std::setvbuf(stdout, nullptr, _IONBF, 0);
 
-  // A first, untimed install finds the folder (the label's default) and
-  // warms the file cache for every later round.
-  double seconds = 0;
-  Tree demoReference, largeReference;
-  std::printf("warm-up install of the demo payload...\n");
-  if (!bench.InstallWithSetup(setupDemo, &seconds) || !bench.CheckAndRemove(&demoReference, "setup.exe, demo"))
-    return Failed(bench);
-  std::printf("install folder: %s; demo payload: %zu entries, %.2f MB\n",
-              testdriver::GbkToUtf8(bench.folder()).c_str(), demoReference.files.size(), demoReference.bytes / 1e6);
-
+  // A first, untimed install of each payload finds the folder (the label's
+  // default), the reference tree, and warms the file cache for the rounds.
   // The peer installer is a 32-bit program: where this machine executes no
-  // 32-bit code (the 64-bit flavour's only home), its rows say so.
-  const bool peerRuns = bench.InstallWithPeer(peerDemo, &seconds) && bench.CheckAndRemove(&demoReference, "peer, demo");
-  if (!peerRuns) {
-    std::printf("NSIS peer: not run: %s (it is a 32-bit program; this machine may not execute 32-bit code)\n",
-                bench.error().c_str());
-    bench.ClearError();
-    bench.Clean();
+  // 32-bit code (the 64-bit flavour's only home), its rows say why not.
+  double seconds = 0;
+  for (Payload& p : payloads) {
+    std::printf("warm-up install: %s...\n", p.label.c_str());
+    if (!bench.InstallWithSetup(p.setup, &seconds) || !bench.CheckAndRemove(&p.reference, "setup.exe"))
+      return Failed(bench);
+    std::printf("  %zu entries, %.1f MB in %s\n", p.reference.files.size(), p.reference.bytes / 1e6,
+                testdriver::GbkToUtf8(bench.folder()).c_str());
+    p.peerRuns = bench.InstallWithPeer(p.peer, &seconds) && bench.CheckAndRemove(&p.reference, "peer");
+    if (!p.peerRuns) {
+      p.peerReason = bench.error();
+      std::printf("  NSIS peer not run: %s\n", p.peerReason.c_str());
+      bench.ClearError();
+      bench.Clean();
+    }
   }
 
-  Samples oursDemo, peerDemoTimes, oursLarge, peerLargeTimes, setupStart, minStart;
+  Samples setupStart, minStart;
   for (int round = 1; round <= rounds; ++round) {
     std::printf("round %d of %d\n", round, rounds);
-    if (!bench.InstallWithSetup(setupDemo, &seconds) || !bench.CheckAndRemove(&demoReference, "setup.exe, demo"))
-      return Failed(bench);
-    oursDemo.seconds.push_back(seconds);
-    if (peerRuns) {
-      if (!bench.InstallWithPeer(peerDemo, &seconds) || !bench.CheckAndRemove(&demoReference, "peer, demo"))
+    for (Payload& p : payloads) {
+      if (!bench.InstallWithSetup(p.setup, &seconds, nullptr, &p.memory) ||
+          !bench.CheckAndRemove(&p.reference, "setup.exe"))
         return Failed(bench);
-      peerDemoTimes.seconds.push_back(seconds);
-    }
-    if (!bench.InstallWithSetup(setupLarge, &seconds) || !bench.CheckAndRemove(&largeReference, "setup.exe, large"))
-      return Failed(bench);
-    oursLarge.seconds.push_back(seconds);
-    if (peerRuns) {
-      if (!bench.InstallWithPeer(peerLarge, &seconds) || !bench.CheckAndRemove(&largeReference, "peer, large"))
-        return Failed(bench);
-      peerLargeTimes.seconds.push_back(seconds);
+      p.ours.seconds.push_back(seconds);
+      if (p.peerRuns) {
+        if (!bench.InstallWithPeer(p.peer, &seconds) || !bench.CheckAndRemove(&p.reference, "peer"))
+          return Failed(bench);
+        p.peerTimes.seconds.push_back(seconds);
+      }
     }
     for (int i = 0; i < 2; ++i) {
-      if (!bench.TimeToWindow(setupDemo, kSetupTitle, false, &seconds)) return Failed(bench);
+      if (!bench.TimeToWindow(payloads[0].setup, kSetupTitle, false, &seconds)) return Failed(bench);
       setupStart.seconds.push_back(seconds);
       if (!bench.TimeToWindow(minWindow, kMinWindowTitle, true, &seconds)) return Failed(bench);
       minStart.seconds.push_back(seconds);
@@ -401,31 +458,42 @@ int main(int argc, char** argv) {
   }
   // One more install of each payload, with the log label watched, shows
   // where setup.exe's time goes.
-  Phases demoPhases, largePhases;
-  if (!bench.InstallWithSetup(setupDemo, &seconds, &demoPhases) ||
-      !bench.CheckAndRemove(&demoReference, "setup.exe, demo") ||
-      !bench.InstallWithSetup(setupLarge, &seconds, &largePhases) ||
-      !bench.CheckAndRemove(&largeReference, "setup.exe, large"))
-    return Failed(bench);
+  for (Payload& p : payloads) {
+    if (!bench.InstallWithSetup(p.setup, &seconds, &p.phases) || !bench.CheckAndRemove(&p.reference, "setup.exe"))
+      return Failed(bench);
+  }
   bench.Clean();
 
-  std::printf("\nlarge payload: %zu entries, %.1f MB\n", largeReference.files.size(), largeReference.bytes / 1e6);
   std::printf("\nInstall, %d rounds, seconds (setup.exe: click to exit; NSIS: /S start to exit)\n", rounds);
   std::printf("  %-30s %8s %8s   %8s %8s   %13s\n", "", "setup", "", "NSIS", "", "ours/NSIS");
   std::printf("  %-30s %8s %8s   %8s %8s   %6s %6s\n", "", "best", "median", "best", "median", "best", "median");
-  PrintRow("demo payload", oursDemo, peerDemoTimes);
-  PrintRow("large payload", oursLarge, peerLargeTimes);
-  std::printf("  goal: ours no slower (ratio <= 1.00)\n");
+  for (const Payload& p : payloads) PrintRow(p.label.c_str(), p.ours, p.peerTimes);
   std::printf("\nsetup.exe's phases in one extra install each, seconds (log label polled every %lu ms)\n",
               static_cast<unsigned long>(kPhasePollMs));
   std::printf("  %-30s %8s %8s %8s %8s %8s %8s\n", "", "notice", "write", "extract", "shortcut", "exit", "total");
-  PrintPhases("demo payload", demoPhases);
-  PrintPhases("large payload", largePhases);
+  for (const Payload& p : payloads) PrintPhases(p.label.c_str(), p.phases);
+  std::printf("\nsetup.exe's memory during the install, MB (most of %d rounds)\n", rounds);
+  std::printf("  %-30s %14s %14s\n", "", "PrivateUsage", "PeakPagefile");
+  for (const Payload& p : payloads)
+    std::printf("  %-30s %14.1f %14.1f\n", p.label.c_str(), p.memory.privateUsage / 1e6, p.memory.peakPagefile / 1e6);
 
   std::printf("\nStart to window shown, %zu runs each, seconds\n", setupStart.seconds.size());
   std::printf("  %-30s %8s %8s   %8s %8s   %13s\n", "", "setup", "", "minimal", "", "setup/minimal");
   std::printf("  %-30s %8s %8s   %8s %8s   %6s %6s\n", "", "best", "median", "best", "median", "best", "median");
   PrintRow("process start to window shown", setupStart, minStart);
-  std::printf("  goal: within 1.5 x\n");
+
+  for (const Payload& p : payloads) {
+    std::printf("result payload %s|%zu %llu\n", p.label.c_str(), p.reference.files.size(), p.reference.bytes);
+    PrintResult("ours", p.label, p.ours);
+    if (p.peerRuns)
+      PrintResult("peer", p.label, p.peerTimes);
+    else
+      std::printf("result peer-not-run %s|%s\n", p.label.c_str(), p.peerReason.c_str());
+    std::printf("result memory %s|%llu %llu\n", p.label.c_str(),
+                static_cast<unsigned long long>(p.memory.privateUsage),
+                static_cast<unsigned long long>(p.memory.peakPagefile));
+  }
+  PrintResult("start-setup", "setup.exe", setupStart);
+  PrintResult("start-minimal", "minimal window", minStart);
   return 0;
 }

@@ -56,6 +56,31 @@ TEST(MessageValueTest, EveryTag) {
   for (const auto& c : kCases) EXPECT_EQ(Format(c.value), c.expected) << c.what;
 }
 
+// Floating values read the same whichever C library formats them (the
+// Windows runtime uses the system's C runtime DLL, whose printf writes three
+// exponent digits and names infinities and NaNs its own way).
+TEST(MessageValueTest, FloatingValuesAreAlikeOnEveryCLibrary) {
+  struct {
+    ArgValue value;
+    const char* expected;
+    const char* what;
+  } const kCases[] = {
+      {MakeDouble(1e20), "1e+20", "two exponent digits"},
+      {MakeDouble(-2.5e-7), "-2.5e-07", "negative exponent keeps two digits"},
+      {MakeDouble(1e100), "1e+100", "three digits when needed"},
+      {MakeDouble(1.5e-300), "1.5e-300", "three negative digits"},
+      {FloatValue(3.0e38f), "3e+38", "float exponent"},
+      {MakeDouble(123456789012345.0), "1.234567890123e+14", "13 significant digits"},
+      {MakeDouble(0.0), "0", "zero"},
+      {MakeDouble(std::numeric_limits<double>::infinity()), "inf", "infinity"},
+      {MakeDouble(-std::numeric_limits<double>::infinity()), "-inf", "negative infinity"},
+      {FloatValue(-std::numeric_limits<float>::infinity()), "-inf", "float infinity"},
+      {MakeDouble(std::numeric_limits<double>::quiet_NaN()), "nan", "NaN"},
+      {MakeDouble(-std::numeric_limits<double>::quiet_NaN()), "-nan", "negative NaN"},
+  };
+  for (const auto& c : kCases) EXPECT_EQ(Format(c.value), c.expected) << c.what;
+}
+
 TEST(MessageValueTest, TextIsShownWholeWithoutCopy) {
   std::string longText(300, 'x');
   char out[kMessageTextSize];
