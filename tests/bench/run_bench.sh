@@ -7,17 +7,19 @@
 # not print shows as "n/a".
 #
 # Usage: run_bench.sh --extract "WINE_RUN EXTRACT_BENCH" --demo-zip ZIP --system-zip ZIP
+#                     [--digest "WINE_RUN DIGEST_BENCH LARGE_ZIP"]
 #                     --stub CMAKE STUB_SCRIPT EXE PAYLOAD FORM PICTURE... --
 #                     WINE_RUN PREFIX INSTALL_BENCH MIN_WINDOW PRODUCT LABEL SETUP PEER...
 # (the part after "--" is run_install_bench.sh's command line).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-extract="" demoZip="" systemZip="" stub=()
+extract="" demoZip="" systemZip="" digest="" stub=()
 while [ $# -gt 0 ]; do
   case $1 in
     --extract) extract=$2; shift 2 ;;
     --demo-zip) demoZip=$2; shift 2 ;;
     --system-zip) systemZip=$2; shift 2 ;;
+    --digest) digest=$2; shift 2 ;;
     --stub) shift; while [ $# -gt 0 ] && [ "$1" != -- ]; do stub+=("$1"); shift; done ;;
     --) shift; break ;;
     *) echo "run_bench.sh: unknown option $1" >&2; exit 2 ;;
@@ -30,6 +32,8 @@ echo "== extraction: demo payload and the generated 2,000 files"
 $extract "$demoZip" | tee "$work/extract_demo.txt" || true
 echo "== extraction: system files"
 $extract "$systemZip" | tee "$work/extract_system.txt" || true
+echo "== the installer's payload check on the 100 MB payload"
+[ -z "$digest" ] || $digest | tee "$work/digest.txt" || true
 echo "== installs and start-up"
 bash "$here/run_install_bench.sh" "$@" | tee "$work/install.txt"
 installRc=${PIPESTATUS[0]}
@@ -81,6 +85,14 @@ for i in "${!labels[@]}"; do
     row "install: setup.exe (click to exit)" "$ob" "$om" "NSIS /S" "n/a" "n/a"
     row "install: NSIS /S (start to exit)" "n/a" "n/a" "" "" ""
     echo "      NSIS n/a: $(result peer-not-run "$label")"
+  fi
+  if [ "$i" = 1 ]; then
+    # digest_bench: "... best B ms, median M ms ..." for the whole archive.
+    checkMs=$(tr -d '\r' <"$work/digest.txt" 2>/dev/null | sed -n 's/.*best \([0-9.]*\) ms, median \([0-9.]*\) ms.*/\1 \2/p')
+    read -r cb cm <<<"${checkMs:-n/a n/a}"
+    cbs=$(awk -v v="$cb" 'BEGIN { if (v ~ /^[0-9.]+$/) printf "%.4f", v / 1000; else printf "n/a" }')
+    cms=$(awk -v v="$cm" 'BEGIN { if (v ~ /^[0-9.]+$/) printf "%.4f", v / 1000; else printf "n/a" }')
+    row "payload check (CRC-32 of the archive)" "$cbs" "$cms" "install" "$(ratio "$cbs" "$ob")" "$(ratio "$cms" "$om")"
   fi
 done
 [ "${extractLabel[1]}" = "generated 2,000 files" ] &&
