@@ -122,7 +122,6 @@ FILETIME ToFileTime(bool present, uint64_t value) {
 }
 
 // Appended to a target's name while its entry is written.
-constexpr wchar_t kStagingSuffix[] = L".setup-part";
 
 void DeleteStaging(const std::wstring& staging) {
   SetFileAttributesW(staging.c_str(), FILE_ATTRIBUTE_NORMAL);

@@ -17,6 +17,10 @@
 
 #include "frame/handles_win.h"
 
+// What a file being written is called until it is complete: its target's
+// name with this ending, beside the target.
+constexpr wchar_t kStagingSuffix[] = L".setup-part";
+
 // Result codes of the reader's operations.
 constexpr uint32_t kReaderOk = 0x00000000;
 constexpr uint32_t kReaderOpenFailed = 0x00000200;     // archive or target file not opened/created

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <utility>
@@ -116,6 +117,31 @@ bool MakeFolder(const std::wstring& path, std::vector<std::wstring>* created = n
   return CreateWideFolderWithParents(path, created);
 }
 
+// Removes the staging files a killed run left in the folders this archive
+// writes into. Each entry of the archive has replaced its own by now; this
+// takes those of entries the archive no longer has. Only names that end in
+// the staging suffix are touched (a pattern also matches short names).
+void RemoveLeftStagingFiles(std::vector<std::wstring> folders) {
+  std::sort(folders.begin(), folders.end());
+  folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+  const size_t suffixLength = wcslen(kStagingSuffix);
+  for (const std::wstring& folder : folders) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*" + kStagingSuffix).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) continue;
+    do {
+      const size_t length = wcslen(found.cFileName);
+      if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || length <= suffixLength ||
+          _wcsicmp(found.cFileName + length - suffixLength, kStagingSuffix) != 0)
+        continue;
+      const std::wstring path = folder + L"\\" + found.cFileName;
+      SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileW(path.c_str());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+}
+
 }  // namespace
 
 bool CreateFolderWithParents(const char* path) {
@@ -191,8 +217,10 @@ int ExtractArchive(const char* archivePath, const char* folder, ExtractProgressF
   ZipEntryInfo info;
   int32_t count = 0;
   std::wstring path;
+  std::vector<std::wstring> targetFolders;
   while (reader->EntryInfo(count, &info) == kReaderOk) {
     if (!IsEntryNameSafe(info) || !EntryTargetPath(wideFolder, info, &path)) return fail(kExtractFailed);
+    if (!(info.attributes & kFileAttributeDirectory)) targetFolders.push_back(path.substr(0, path.rfind(L'\\')));
     ++count;
   }
   extraction.entryCount = count;
@@ -201,6 +229,7 @@ int ExtractArchive(const char* archivePath, const char* folder, ExtractProgressF
     if (i >= extraction.entryCount || reader->EntryInfo(i, &info) != kReaderOk) {
       Flow flow = reportFinished(true);
       if (flow != Flow::kGoOn) return end(flow);
+      RemoveLeftStagingFiles(std::move(targetFolders));
       extraction.currentIndex = extraction.entryCount;
       extraction.ReportProgress();
       reader->Close();

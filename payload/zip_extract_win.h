@@ -46,7 +46,9 @@ constexpr int kExtractMissing = -1;   // an argument is null, or nothing exists 
 // Returns kExtractSucceeded, kExtractFailed or kExtractMissing. Files written
 // before a failure stay on disk; a failed file entry leaves its target as it
 // was and no staging file; entries after a failed one, or after the one whose
-// report asked to stop, are not extracted.
+// report asked to stop, are not extracted. A run that extracts every entry
+// also removes, before its closing report, the staging files (kStagingSuffix)
+// a killed run left in the folders it writes files into.
 int ExtractArchive(const char* archivePath, const char* folder, ExtractProgressFn progress,
                    void* context);
 

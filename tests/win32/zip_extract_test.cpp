@@ -101,6 +101,29 @@ TEST(ExtractArchiveTest, SecondRunOverwritesReadOnlyFilesAndKeepsExistingFolders
   EXPECT_TRUE(HasNormalAttributes(old));
 }
 
+// A killed run leaves a staging file behind; the next complete run removes
+// those in the folders it writes into, also of entries it no longer has, and
+// nothing else: a user's file and a folder with that ending stay.
+TEST(ExtractArchiveTest, CompleteRunRemovesStagingFilesLeftBehind) {
+  ScratchFolder scratch;
+  std::string archive = WriteArchive(scratch, {FileEntry("a.txt", "a"), FolderEntry("sub/"),
+                                               FileEntry("sub/b.txt", "b")});
+  std::string target = scratch / "t";
+  ASSERT_TRUE(CreateDirectoryW(Wide(target).c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(Wide(target + "\\sub").c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(Wide(target + "\\kept.setup-part").c_str(), nullptr));
+  for (const char* left : {"\\a.txt.setup-part", "\\old.dll.setup-part", "\\sub\\gone.txt.SETUP-PART"})
+    ASSERT_TRUE(WriteBytes(target + left, "half"));
+  ASSERT_TRUE(SetFileAttributesW(Wide(target + "\\old.dll.setup-part").c_str(), FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(WriteBytes(target + "\\notes.setup-partial", "the user's"));
+  Recorder recorder;
+  EXPECT_EQ(RunExtract(archive, target, &recorder), kExtractSucceeded);
+  std::vector<std::string> top = ListFolder(target);
+  std::sort(top.begin(), top.end());
+  EXPECT_EQ(top, (std::vector<std::string>{"a.txt", "kept.setup-part", "notes.setup-partial", "sub"}));
+  EXPECT_EQ(ListFolder(target + "\\sub"), (std::vector<std::string>{"b.txt"}));
+}
+
 TEST(ExtractArchiveTest, AbsentArgumentsReportNothing) {
   Recorder recorder;
   EXPECT_EQ(ExtractArchive(nullptr, "C:\\x", Recorder::Report, &recorder), kExtractMissing);
