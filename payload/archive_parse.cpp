@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "payload/unzip_position.h"
 #include "unzip.h"
 
 // The unzip library reads the archive through these functions, which serve
@@ -124,26 +125,7 @@ int32_t MemoryArchive::DeclaredEntryCount() const {
                                                                 : static_cast<int32_t>(global.number_entry);
 }
 
-// Moves the library's current entry to `index`: forward from the current
-// entry, or from the first entry when a lower index is asked for.
-bool MemoryArchive::PositionOn(int32_t index) {
-  unzFile zip = AsUnz(zip_);
-  if (currentEntry_ < 0 || index < currentEntry_) {
-    if (unzGoToFirstFile(zip) != UNZ_OK) {
-      currentEntry_ = -1;
-      return false;
-    }
-    currentEntry_ = 0;
-  }
-  while (currentEntry_ < index) {
-    if (unzGoToNextFile(zip) != UNZ_OK) {
-      currentEntry_ = -1;
-      return false;
-    }
-    ++currentEntry_;
-  }
-  return true;
-}
+bool MemoryArchive::PositionOn(int32_t index) { return MoveToEntry(AsUnz(zip_), &currentEntry_, index); }
 
 ArchiveError MemoryArchive::ReadEntry(int32_t index, ArchiveEntry* out) {
   if (!zip_ || !out || index < 0 || index >= DeclaredEntryCount()) return ArchiveError::kBadArgument;

@@ -8,6 +8,7 @@
 
 #include "frame/wide_text_win.h"
 #include "payload/entry_rules.h"
+#include "payload/unzip_position.h"
 #include "unzip.h"
 
 // The unzip library reads the archive through these functions, which work on
@@ -229,26 +230,7 @@ int32_t ArchiveReader::DeclaredEntryCount() const {
              : static_cast<int32_t>(global.number_entry);
 }
 
-// Moves the library's current entry to `index`: forward from the current
-// entry, or from the first entry when a lower index is asked for.
-bool ArchiveReader::PositionOn(int32_t index) {
-  unzFile zip = AsUnz(zip_);
-  if (currentEntry_ < 0 || index < currentEntry_) {
-    if (unzGoToFirstFile(zip) != UNZ_OK) {
-      currentEntry_ = -1;
-      return false;
-    }
-    currentEntry_ = 0;
-  }
-  while (currentEntry_ < index) {
-    if (unzGoToNextFile(zip) != UNZ_OK) {
-      currentEntry_ = -1;
-      return false;
-    }
-    ++currentEntry_;
-  }
-  return true;
-}
+bool ArchiveReader::PositionOn(int32_t index) { return MoveToEntry(AsUnz(zip_), &currentEntry_, index); }
 
 uint32_t ArchiveReader::EntryInfo(int32_t index, ZipEntryInfo* out) {
   if (!zip_ || !out) return kReaderBadArgument;
