@@ -122,8 +122,27 @@ void StackControls(LiveForm& form) {
         break;
       }
     }
-    SetWindowPos(form.live[i].hwnd, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    // Loading creates each parent's controls in the order that already
+    // stacks them so; a window that is in place is left alone, as every
+    // SetWindowPos costs a round trip to the window system.
+    HWND hwnd = form.live[i].hwnd;
+    HWND previous = GetWindow(hwnd, GW_HWNDPREV);
+    if (above == HWND_TOP ? previous == nullptr : previous == above) continue;
+    SetWindowPos(hwnd, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
+}
+
+// Puts a control under parent at (left, top) of the parent's client area.
+// Most controls are created under the window at their place and stay there,
+// so nothing is changed for a control that is already where it belongs.
+void PlaceControl(HWND hwnd, HWND parent, int left, int top) {
+  if (GetParent(hwnd) != parent) SetParent(hwnd, parent);
+  RECT rect;
+  if (GetWindowRect(hwnd, &rect)) {
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+    if (rect.left == left && rect.top == top) return;
+  }
+  SetWindowPos(hwnd, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void SendToUnits(LiveForm& form, UINT msg) {
@@ -222,19 +241,46 @@ void FormsLoadStartWindow(uint32_t windowId) {
   int formIndex = FormIndexOf(form);
   std::vector<FormUnit>& units = form.tmpl.units;
 
-  // The window first, then the controls from the last record to the first,
-  // all as children of the window for now.
+  // The window first, then the controls, numbered from the last record to
+  // the first. A control is made straight under its parent unit once that
+  // exists: in passes, each taking the controls whose parent is made, in
+  // record order. The controls of one parent are so made in one pass, first
+  // record first, and as a new child window goes below its siblings they
+  // come out stacked as StackControls wants them, with nothing left to move.
+  // What no pass reaches (a parent that is missing, or one among its own
+  // descendants) is made under the window and placed below.
   HWND window = CreateUnitWindow(form, 0, nullptr, 0, nullptr);
   if (!window) FailLoading(form);
   form.live[0].hwnd = window;
   WatchUnitWindow(window, formIndex, 0);
-  int controlId = kFirstControlId;
-  for (size_t i = units.size(); i-- > 1;) {
-    HWND hwnd = CreateUnitWindow(form, static_cast<int>(i), window, controlId, nullptr);
+  auto makeControl = [&](size_t i, HWND parent) {
+    const int controlId = kFirstControlId + static_cast<int>(units.size() - 1 - i) * kControlIdStep;
+    HWND hwnd = CreateUnitWindow(form, static_cast<int>(i), parent, controlId, nullptr);
     if (!hwnd) FailLoading(form);
     form.live[i].hwnd = hwnd;
     WatchUnitWindow(hwnd, formIndex, static_cast<int>(i));
-    controlId += kControlIdStep;
+  };
+  // Each unit's parent (-1: none such) and the pass it was made in (the
+  // window: pass 0; -1: not yet).
+  std::vector<int> parentOf(units.size(), 0), madeIn(units.size(), -1);
+  for (size_t i = 1; i < units.size(); ++i)
+    if (units[i].parentId != 0) parentOf[i] = FindUnitIndex(form, units[i].parentId);
+  madeIn[0] = 0;
+  for (int pass = 1, made = 1; made > 0; ++pass) {
+    made = 0;
+    for (size_t i = 1; i < units.size(); ++i) {
+      if (madeIn[i] >= 0) continue;
+      const int parent = parentOf[i];
+      if (parent < 0) continue;
+      const int parentPass = madeIn[static_cast<size_t>(parent)];
+      if (parentPass < 0 || parentPass == pass) continue;
+      makeControl(i, form.live[static_cast<size_t>(parent)].hwnd);
+      madeIn[i] = pass;
+      ++made;
+    }
+  }
+  for (size_t i = units.size(); i-- > 1;) {
+    if (!form.live[i].hwnd) makeControl(i, window);
   }
 
   // Each control under its parent unit, at its stored place there.
@@ -242,9 +288,7 @@ void FormsLoadStartWindow(uint32_t windowId) {
     if (units[i].parentId == 0) continue;
     HWND parent = ParentWindowOf(form, units[i]);
     if (!parent) FailLoading(form);
-    SetParent(form.live[i].hwnd, parent);
-    SetWindowPos(form.live[i].hwnd, nullptr, units[i].left, units[i].top, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    PlaceControl(form.live[i].hwnd, parent, units[i].left, units[i].top);
   }
   StackControls(form);
 
