@@ -17,10 +17,16 @@ void ApplyBorderStyle(HWND hwnd, int style) {
   DWORD styleBits, exStyleBits;
   BorderStyleBits(style, &styleBits, &exStyleBits);
   const DWORD kAllEx = WS_EX_CLIENTEDGE | WS_EX_DLGMODALFRAME | WS_EX_STATICEDGE;
-  LONG_PTR s = GetWindowLongPtrW(hwnd, GWL_STYLE);
-  LONG_PTR ex = GetWindowLongPtrW(hwnd, GWL_EXSTYLE);
-  SetWindowLongPtrW(hwnd, GWL_STYLE, (s & ~static_cast<LONG_PTR>(WS_BORDER)) | styleBits);
-  SetWindowLongPtrW(hwnd, GWL_EXSTYLE, (ex & ~static_cast<LONG_PTR>(kAllEx)) | exStyleBits);
+  const LONG_PTR s = GetWindowLongPtrW(hwnd, GWL_STYLE);
+  const LONG_PTR ex = GetWindowLongPtrW(hwnd, GWL_EXSTYLE);
+  const LONG_PTR newStyle = (s & ~static_cast<LONG_PTR>(WS_BORDER)) | styleBits;
+  const LONG_PTR newEx = (ex & ~static_cast<LONG_PTR>(kAllEx)) | exStyleBits;
+  // A control made with the border it keeps (most are made borderless and
+  // stay so) needs no frame recalculation, which is a round trip to the
+  // window system for every control of the window.
+  if (newStyle == s && newEx == ex) return;
+  SetWindowLongPtrW(hwnd, GWL_STYLE, newStyle);
+  SetWindowLongPtrW(hwnd, GWL_EXSTYLE, newEx);
   SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
