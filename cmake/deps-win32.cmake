@@ -31,7 +31,7 @@ set(MINIZIP_DIR ${SETUP_SRC_CACHE}/zlib/contrib/minizip)
 add_library(minizip STATIC ${MINIZIP_DIR}/unzip.c ${MINIZIP_DIR}/ioapi.c)
 target_include_directories(minizip SYSTEM PUBLIC ${MINIZIP_DIR})
 target_compile_definitions(minizip PUBLIC NOCRYPT NOUNCRYPT USE_FILE32API)
-target_compile_options(minizip PRIVATE -w)
+target_compile_options(minizip PRIVATE -w -ffunction-sections -fdata-sections)
 target_link_libraries(minizip PUBLIC ZLIB::ZLIB)
 
 set(JPEG_PREFIX ${CMAKE_BINARY_DIR}/_deps/jpeg)

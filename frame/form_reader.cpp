@@ -70,6 +70,13 @@ std::string DescribeFormError(const FormReadError& error) {
 
 namespace {
 
+// Duplicate checks and look-ups sort a 32-bit value together with where it
+// came from (an index or an offset, which a blob's size keeps below 2^32) as
+// one 64-bit key: one sort for all of them, and equal values side by side.
+uint64_t SortKey(uint32_t value, size_t where) { return (uint64_t(value) << 32) | uint32_t(where); }
+uint32_t KeyValue(uint64_t key) { return uint32_t(key >> 32); }
+size_t KeyIndex(uint64_t key) { return size_t(uint32_t(key)); }
+
 struct UnitEntry {
   uint32_t unitId;
   uint32_t recordOffset;
@@ -152,12 +159,12 @@ bool Reader::ReadHeader(ByteCursor& cursor, std::vector<FormEntry>* entries) {
     if (!cursor.Ok()) return FailCursor(cursor);
   }
 
-  std::vector<std::pair<uint32_t, int>> windowIds;
-  for (form_ = 0; form_ < int(formCount); ++form_) windowIds.emplace_back((*entries)[form_].windowId, form_);
+  std::vector<uint64_t> windowIds;
+  for (form_ = 0; form_ < int(formCount); ++form_) windowIds.push_back(SortKey((*entries)[form_].windowId, form_));
   std::sort(windowIds.begin(), windowIds.end());
   for (size_t i = 1; i < windowIds.size(); ++i) {
-    if (windowIds[i].first == windowIds[i - 1].first) {
-      form_ = std::max(windowIds[i].second, windowIds[i - 1].second);
+    if (KeyValue(windowIds[i]) == KeyValue(windowIds[i - 1])) {
+      form_ = int(std::max(KeyIndex(windowIds[i]), KeyIndex(windowIds[i - 1])));
       return Fail(FormError::kDuplicateWindowId, (*entries)[form_].entryOffset, "window id");
     }
   }
@@ -218,7 +225,7 @@ bool Reader::ReadRecord(ByteCursor& cursor, FormUnit* unit) {
     return FailCursor(cursor);
   }
   unit->events.resize(eventCount);
-  std::vector<std::pair<int32_t, size_t>> numbers;  // event number, entry offset
+  std::vector<uint64_t> numbers;  // event number, entry offset
   for (FormEvent& event : unit->events) {
     at = cursor.Offset();
     if (!cursor.ReadI32(&event.eventNumber, "event number") ||
@@ -228,12 +235,12 @@ bool Reader::ReadRecord(ByteCursor& cursor, FormUnit* unit) {
     if (!IsValidHandlerOffset(event.handlerOffset)) {
       return Fail(FormError::kBadHandlerOffset, at + 4, "handler offset");
     }
-    numbers.emplace_back(event.eventNumber, at);
+    numbers.push_back(SortKey(uint32_t(event.eventNumber), at));
   }
   std::sort(numbers.begin(), numbers.end());
   for (size_t i = 1; i < numbers.size(); ++i) {
-    if (numbers[i].first == numbers[i - 1].first) {
-      return Fail(FormError::kDuplicateEvent, std::max(numbers[i].second, numbers[i - 1].second), "event number");
+    if (KeyValue(numbers[i]) == KeyValue(numbers[i - 1])) {
+      return Fail(FormError::kDuplicateEvent, std::max(KeyIndex(numbers[i]), KeyIndex(numbers[i - 1])), "event number");
     }
   }
   if (!ReadReserved(cursor, kRecordReservedSize, "reserved tail")) return false;
@@ -265,12 +272,12 @@ bool Reader::CheckStructure(const FormTemplate& form, const std::vector<size_t>&
 
   // Ids sorted with their unit index: duplicates sit side by side, and parents
   // are found by binary search.
-  std::vector<std::pair<uint32_t, size_t>> byId;
-  for (size_t i = 0; i < units.size(); ++i) byId.emplace_back(units[i].unitId, i);
+  std::vector<uint64_t> byId;
+  for (size_t i = 0; i < units.size(); ++i) byId.push_back(SortKey(units[i].unitId, i));
   std::sort(byId.begin(), byId.end());
   for (size_t i = 1; i < byId.size(); ++i) {
-    if (byId[i].first == byId[i - 1].first) {
-      unit_ = int(byId[i].second);
+    if (KeyValue(byId[i]) == KeyValue(byId[i - 1])) {
+      unit_ = int(KeyIndex(byId[i]));
       return Fail(FormError::kDuplicateUnitId, recordOffsets[unit_], "unit id");
     }
   }
@@ -280,11 +287,11 @@ bool Reader::CheckStructure(const FormTemplate& form, const std::vector<size_t>&
   for (unit_ = 1; unit_ < int(units.size()); ++unit_) {
     uint32_t parentId = units[unit_].parentId;
     if (parentId == 0) continue;
-    auto found = std::lower_bound(byId.begin(), byId.end(), std::make_pair(parentId, size_t(0)));
-    if (found == byId.end() || found->first != parentId || found->second == 0) {
+    auto found = std::lower_bound(byId.begin(), byId.end(), SortKey(parentId, 0));
+    if (found == byId.end() || KeyValue(*found) != parentId || KeyIndex(*found) == 0) {
       return Fail(FormError::kUnknownParent, recordOffsets[unit_], "parent");
     }
-    parentIndex[unit_] = found->second;
+    parentIndex[unit_] = KeyIndex(*found);
   }
 
   // Every parent chain must reach the window: walk each chain once, marking

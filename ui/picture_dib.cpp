@@ -320,23 +320,21 @@ bool DecodeIconFile(const uint8_t* data, size_t size, DecodedPicture* picture) {
   if (count == 0 || count > (size - kIconDirSize) / kIconEntrySize) return false;
 
   // Order the entries by the size the directory announces (0 means 256),
-  // then by bits per pixel; the sort is stable, so earlier entries win ties.
-  struct Candidate {
-    uint32_t area, bits, offset, length;
-  };
-  std::vector<Candidate> candidates;
-  candidates.reserve(count);
+  // then by bits per pixel, earlier entries first among equals: each as one
+  // key of falling area, falling bits and rising index, sorted upwards.
+  std::vector<uint64_t> order;
+  order.reserve(count);
   for (size_t i = 0; i < count; ++i) {
     const uint8_t* entry = data + kIconDirSize + i * kIconEntrySize;
-    const uint32_t w = entry[0] ? entry[0] : 256, h = entry[1] ? entry[1] : 256;
+    const uint64_t w = entry[0] ? entry[0] : 256, h = entry[1] ? entry[1] : 256;
     // For a cursor the bits field holds the hot spot; its DIB decides anyway.
-    candidates.push_back({w * h, ReadLe16(entry + 6), ReadLe32(entry + 12), ReadLe32(entry + 8)});
+    const uint64_t bits = ReadLe16(entry + 6);
+    order.push_back(((0x10000 - w * h) << 32) | ((0xFFFF - bits) << 16) | i);
   }
-  std::stable_sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
-    return a.area != b.area ? a.area > b.area : a.bits > b.bits;
-  });
-  for (const Candidate& candidate : candidates) {
-    if (DecodeIconImage(data, size, candidate.offset, candidate.length, picture)) return true;
+  std::sort(order.begin(), order.end());
+  for (uint64_t key : order) {
+    const uint8_t* entry = data + kIconDirSize + (key & 0xFFFF) * kIconEntrySize;
+    if (DecodeIconImage(data, size, ReadLe32(entry + 12), ReadLe32(entry + 8), picture)) return true;
   }
   return false;
 }
