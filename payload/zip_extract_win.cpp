@@ -207,7 +207,10 @@ int ExtractArchive(const char* archivePath, const char* folder, ExtractProgressF
   };
 
   if (!PathExists(wideArchive)) return fail(kExtractMissing);
-  if (!MakeFolder(wideFolder)) return fail(kExtractFailed);
+  // A folder made now holds nothing from an earlier run: no staging files
+  // to look for when the extraction is through.
+  std::vector<std::wstring> rootMade;
+  if (!MakeFolder(wideFolder, &rootMade)) return fail(kExtractFailed);
   // The archive is opened once, for the acceptance test and the rest.
   reader = ArchiveReader::Open(wideArchive.c_str());
   if (!reader || !reader->HasDirectory() || !PassesAcceptanceTest(reader.get())) return fail(kExtractFailed);
@@ -220,7 +223,8 @@ int ExtractArchive(const char* archivePath, const char* folder, ExtractProgressF
   std::vector<std::wstring> targetFolders;
   while (reader->EntryInfo(count, &info) == kReaderOk) {
     if (!IsEntryNameSafe(info) || !EntryTargetPath(wideFolder, info, &path)) return fail(kExtractFailed);
-    if (!(info.attributes & kFileAttributeDirectory)) targetFolders.push_back(path.substr(0, path.rfind(L'\\')));
+    if (rootMade.empty() && !(info.attributes & kFileAttributeDirectory))
+      targetFolders.push_back(path.substr(0, path.rfind(L'\\')));
     ++count;
   }
   extraction.entryCount = count;
@@ -229,7 +233,7 @@ int ExtractArchive(const char* archivePath, const char* folder, ExtractProgressF
     if (i >= extraction.entryCount || reader->EntryInfo(i, &info) != kReaderOk) {
       Flow flow = reportFinished(true);
       if (flow != Flow::kGoOn) return end(flow);
-      RemoveLeftStagingFiles(std::move(targetFolders));
+      if (rootMade.empty()) RemoveLeftStagingFiles(std::move(targetFolders));
       extraction.currentIndex = extraction.entryCount;
       extraction.ReportProgress();
       reader->Close();
