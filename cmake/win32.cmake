@@ -77,6 +77,7 @@ setup_runtime_target(ui_win)
 add_library(payload_win STATIC
   payload/archive_reader_win.cpp
   payload/entry_finisher_win.cpp
+  payload/entry_writer_win.cpp
   payload/product_section_win.cpp
   payload/zip_extract_win.cpp
   payload/zip_unit_win.cpp

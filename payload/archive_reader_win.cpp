@@ -320,6 +320,42 @@ uint32_t ArchiveReader::ExtractToFile(int32_t index, const wchar_t* path) {
   return kReaderOk;
 }
 
+uint32_t ArchiveReader::PrepareStaged(int32_t index, const wchar_t* path, StagedEntry* staged, EntryData* data) {
+  if (!staged || !data || !zip_ || !path || !stream_.view) return kReaderBadArgument;
+  unzFile zip = AsUnz(zip_);
+  unzCloseCurrentFile(zip);
+  if (index < 0 || index >= DeclaredEntryCount()) return kReaderBadArgument;
+  ZipEntryInfo info;
+  uint32_t code = EntryInfo(index, &info);
+  if (code != kReaderOk) return code;
+  if (!PositionOn(index)) return kReaderBadLocalHeader;
+  unz_file_info central = {};
+  if (unzGetCurrentFileInfo(zip, &central, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
+    return kReaderBadLocalHeader;
+  // Opened raw: the library checks the local header against the central
+  // record and finds where the data starts, without setting up an inflate.
+  int method = 0, level = 0;
+  if (unzOpenCurrentFile2(zip, &method, &level, 1) != UNZ_OK) return kReaderBadLocalHeader;
+  const uint64_t start = unzGetCurrentFileZStreamPos64(zip);
+  unzCloseCurrentFile(zip);
+  if (start > fileSize_) return kReaderBadLocalHeader;
+
+  staged->file.Reset();
+  staged->target = path;
+  staged->staging = staged->target + kStagingSuffix;
+  staged->creationTime = info.creationTime;
+  staged->lastAccessTime = info.lastAccessTime;
+  staged->lastWriteTime = info.lastWriteTime;
+  data->start = stream_.view + start;
+  data->available = fileSize_ - start;
+  data->compressedSize = static_cast<uint32_t>(central.compressed_size);
+  data->uncompressedSize = static_cast<uint32_t>(central.uncompressed_size);
+  data->crc = static_cast<uint32_t>(central.crc);
+  data->method = static_cast<uint16_t>(central.compression_method);
+  data->attributes = info.attributes;
+  return kReaderOk;
+}
+
 uint32_t ArchiveReader::WriteStaged(int32_t index, const wchar_t* path, StagedEntry* staged) {
   if (!staged) return kReaderBadArgument;
   staged->file.Reset();

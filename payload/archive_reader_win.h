@@ -66,6 +66,18 @@ struct StagedEntry {
   uint32_t finalAttributes = 0;
 };
 
+// Where an entry's data lies in the reader's view of the archive, with what
+// is needed to write and check it away from the reader (EntryWriter).
+struct EntryData {
+  const uint8_t* start = nullptr;  // first byte of the entry's data
+  uint64_t available = 0;          // bytes from start to the end of the file
+  uint32_t compressedSize = 0;
+  uint32_t uncompressedSize = 0;
+  uint32_t crc = 0;
+  uint16_t method = 0;         // 0 stored, 8 deflate
+  uint32_t attributes = 0;     // the staging file is created with these
+};
+
 class ArchiveReader {
  public:
   // open: opens the archive with CreateFileW (GENERIC_READ, FILE_SHARE_READ,
@@ -132,6 +144,15 @@ class ArchiveReader {
   //   and every error code of EntryInfo for the index.
   // On any result but kReaderOk *staged holds no file.
   uint32_t WriteStaged(int32_t index, const wchar_t* path, StagedEntry* staged);
+  // PrepareStaged: the first step without writing: checks entry `index` as
+  // WriteStaged does before it writes (its record and its local header),
+  // fills in *staged's target, staging name and times, and *data with where
+  // the entry's bytes lie in the view, for an EntryWriter on another thread.
+  // The data stays valid until the reader is closed. Results as for
+  // WriteStaged, never kReaderOpenFailed or kReaderDataError, and
+  // kReaderBadArgument also when the archive is not read through a view.
+  uint32_t PrepareStaged(int32_t index, const wchar_t* path, StagedEntry* staged, EntryData* data);
+  bool HasView() const { return stream_.view != nullptr; }
   // CloseStaged: sets the times, and finalAttributes when given, in one call
   // on the open file (a disk file only), then closes it. A close that fails
   // deletes the staging file and gives kReaderDataError. Touches no reader:

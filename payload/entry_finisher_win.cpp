@@ -69,6 +69,21 @@ void EntryFinisher::Submit(int32_t index, StagedEntry staged) {
   }
 }
 
+bool EntryFinisher::Threaded() { return StartWorkers(); }
+
+void EntryFinisher::SubmitWrite(int32_t index, StagedEntry staged, const EntryData& data) {
+  auto job = std::make_unique<Job>();
+  job->index = index;
+  job->staged = std::move(staged);
+  job->write = true;
+  job->data = data;
+  AcquireSRWLockExclusive(&lock_);
+  job->sequence = nextSequence_++;
+  inFlight_.push_back(std::move(job));
+  ReleaseSRWLockExclusive(&lock_);
+  WakeConditionVariable(&workReady_);
+}
+
 void EntryFinisher::SubmitMade(int32_t index, std::vector<std::wstring> created) {
   auto job = std::make_unique<Job>();
   job->index = index;
@@ -90,7 +105,7 @@ void EntryFinisher::StepInline(Job* job) {
   }
   State next;
   uint32_t code;
-  Step(job, move, cancel_, &next, &code);
+  Step(job, move, cancel_, nullptr, &next, &code);
   job->state = next;
   job->code = code;
 }
@@ -200,6 +215,7 @@ EntryFinisher::Job* EntryFinisher::NextWork(bool* move) {
 }
 
 void EntryFinisher::Work() {
+  EntryWriter writer;
   AcquireSRWLockExclusive(&lock_);
   for (;;) {
     bool move = false;
@@ -215,7 +231,7 @@ void EntryFinisher::Work() {
 
     State next;
     uint32_t code;
-    Step(job, move, discard, &next, &code);
+    Step(job, move, discard, &writer, &next, &code);
 
     AcquireSRWLockExclusive(&lock_);
     job->busy = false;
@@ -228,7 +244,7 @@ void EntryFinisher::Work() {
   ReleaseSRWLockExclusive(&lock_);
 }
 
-void EntryFinisher::Step(Job* job, bool move, bool discard, State* next, uint32_t* code) {
+void EntryFinisher::Step(Job* job, bool move, bool discard, EntryWriter* writer, State* next, uint32_t* code) {
   *next = State::kDone;
   *code = kReaderOk;
   StagedEntry& staged = job->staged;
@@ -236,6 +252,11 @@ void EntryFinisher::Step(Job* job, bool move, bool discard, State* next, uint32_
     ArchiveReader::DiscardStaged(&staged);
     *code = kReaderOpenFailed;
   } else if (!move) {
+    if (job->write) {
+      job->write = false;
+      *code = writer ? writer->Write(job->data, &staged) : kReaderDataError;
+      if (*code != kReaderOk) return;
+    }
     *code = ArchiveReader::CloseStaged(&staged);
     if (*code == kReaderOk) *next = State::kClosed;
   } else {

@@ -1,7 +1,10 @@
-// EntryFinisher: finishes written entries on a few worker threads while the
-// extracting thread inflates the next ones. An entry arrives as a staging
-// file that is complete but still open (ArchiveReader::WriteStaged); a worker
-// sets its times and final attributes, closes it and moves it over its
+// EntryFinisher: finishes entries on a few worker threads while the
+// extracting thread goes on to the next ones. An entry arrives either still
+// to be written, with where its data lies in the archive's view (a worker
+// writes it with its own EntryWriter, so several entries are inflated and
+// written at once), or as a staging file that is complete but still open
+// (ArchiveReader::WriteStaged, when the calling thread wrote it). A worker
+// then sets its times and final attributes, closes it and moves it over its
 // target (ArchiveReader::CloseStaged, MoveStaged). Closing is where a file
 // system (or a virus scanner hooked into it) spends most of its time per
 // file, and none of it needs the archive.
@@ -28,6 +31,7 @@
 
 #include "frame/handles_win.h"
 #include "payload/archive_reader_win.h"
+#include "payload/entry_writer_win.h"
 
 class EntryFinisher {
  public:
@@ -52,6 +56,16 @@ class EntryFinisher {
   // TakeFinished). When no worker can be started the calling thread
   // finishes the entries itself.
   void Submit(int32_t index, StagedEntry staged);
+
+  // True when workers finish the entries (they are started here if need
+  // be); false when the calling thread does.
+  bool Threaded();
+
+  // Hands over an entry still to be written (ArchiveReader::PrepareStaged):
+  // a worker writes it from the archive's view (EntryWriter) and finishes
+  // it. Only with workers. A write that fails is the entry's failure, with
+  // the code EntryWriter gives.
+  void SubmitWrite(int32_t index, StagedEntry staged, const EntryData& data);
 
   // Hands over an entry already done (a folder entry), to be taken in its
   // turn. created: the folders made for it, removed again (newest first)
@@ -90,13 +104,16 @@ class EntryFinisher {
     bool busy = false;
     uint32_t code = kReaderOk;
     std::vector<std::wstring> createdFolders;  // of a folder entry
+    bool write = false;  // still to be written from data
+    EntryData data;
   };
 
   static DWORD WINAPI WorkerMain(void* self);
   void Work();
   Job* NextWork(bool* move);
-  // One step of a job (close, move, or discard), without the lock.
-  static void Step(Job* job, bool move, bool discard, State* next, uint32_t* code);
+  // One step of a job (write and close, close, move, or discard), without
+  // the lock; writer: the worker's own, for jobs still to be written.
+  static void Step(Job* job, bool move, bool discard, EntryWriter* writer, State* next, uint32_t* code);
   void StepInline(Job* job);
   bool StartWorkers();
   void StopWorkers();

@@ -158,11 +158,12 @@ int ExtractArchive(const char* archivePath, const char* folder, ExtractProgressF
   extraction.progress = progress;
   extraction.progressContext = context;
   std::unique_ptr<ArchiveReader> reader;
-  // File entries are finished (timed, closed, moved into place) by the
-  // finisher's workers while this thread inflates the next ones. Each entry
-  // is reported once it is in place, in archive order, so the reports and
-  // what a failure or a stop leaves on disk are those of finishing every
-  // entry before the next.
+  // File entries are checked here in archive order, then written, timed,
+  // closed and moved into place by the finisher's workers, several at once
+  // (read from the archive's view); without workers or a view, this thread
+  // writes each one and the workers finish it. Each entry is reported once
+  // it is in place, in archive order, so the reports and what a failure or a
+  // stop leaves on disk are those of finishing every entry before the next.
   std::unique_ptr<EntryFinisher> finisher;
 
   // Every failure reports once (0 before the count pass has finished, 100
@@ -267,6 +268,18 @@ int ExtractArchive(const char* archivePath, const char* folder, ExtractProgressF
         return end(flow == Flow::kGoOn ? Flow::kFailed : flow);
       }
       finisher->SubmitMade(i, std::move(created));
+    } else if (finisher->Threaded() && reader->HasView()) {
+      // Checked here, in archive order; written, closed and moved by the
+      // workers, several entries at once.
+      StagedEntry staged;
+      EntryData data;
+      uint32_t code = reader->PrepareStaged(i, path.c_str(), &staged, &data);
+      if (code != kReaderOk) {
+        Flow flow = reportFinished(true);
+        return end(flow == Flow::kGoOn ? Flow::kFailed : flow);
+      }
+      staged.finalAttributes = FILE_ATTRIBUTE_NORMAL;
+      finisher->SubmitWrite(i, std::move(staged), data);
     } else {
       // A read-only file from an earlier run may refuse the staging file's
       // creation: it is made writable and tried once more.

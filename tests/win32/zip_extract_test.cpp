@@ -530,6 +530,49 @@ TEST(ExtractArchiveTest, RefusedMoveOfOneOfManyEntriesFailsAtThatEntry) {
   }
 }
 
+// Among many entries the data is written and checked on the workers, several
+// entries at once. Damaged data found there (a CRC-32 that does not match,
+// or a deflate stream that breaks) is still that entry's failure: the
+// entries before it in place, nothing of it or after it, no staging file.
+TEST(ExtractArchiveTest, DamagedDataOfOneOfManyEntriesFailsAtThatEntry) {
+  const std::vector<Entry> entries = ManyFiles(60);
+  for (bool breakStream : {false, true}) {
+    for (size_t damaged : {size_t{1}, size_t{30}, size_t{44}, entries.size() - 1}) {
+      ASSERT_NE(entries[damaged].externalAttributes, 0x10u);
+      if (breakStream && entries[damaged].method != 8) continue;
+      SCOPED_TRACE(std::to_string(damaged) + (breakStream ? " stream" : " crc"));
+      ScratchFolder scratch;
+      Archive built = BuildArchive(entries);
+      if (breakStream) {
+        for (size_t k = 0; k < 8; ++k) built.bytes[built.data[damaged] + k] ^= 0x5A;
+      } else {
+        const uint32_t crc = GetLe32(built.bytes, built.central[damaged] + kCentralCrc) ^ 1u;
+        PutLe32(built.bytes, built.central[damaged] + kCentralCrc, crc);
+        PutLe32(built.bytes, built.local[damaged] + kLocalCrc, crc);
+      }
+      std::string archive = scratch / "tool.zip";
+      ASSERT_TRUE(WriteBytes(archive, built.bytes));
+      std::string target = scratch / "t";
+      Recorder recorder;
+      EXPECT_EQ(RunExtract(archive, target, &recorder), kExtractFailed);
+      std::vector<int> expected = ReportsOfFirst(damaged, entries.size());
+      expected.push_back(100);
+      EXPECT_EQ(recorder.percents, expected);
+      for (size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].externalAttributes == 0x10) continue;
+        std::string path = EntryPath(target, entries[i]);
+        if (i < damaged) {
+          EXPECT_EQ(ReadBytes(path), entries[i].data) << entries[i].name;
+        } else {
+          EXPECT_FALSE(IsFile(path)) << entries[i].name;
+        }
+      }
+      EXPECT_TRUE(StagingFilesIn(target).empty());
+      EXPECT_TRUE(DeleteFileW(Wide(archive).c_str())) << "the archive is closed on return";
+    }
+  }
+}
+
 // Folders of entries behind a refused move are made while that entry waits
 // for its move; the failure takes them away again, as if never reached.
 TEST(ExtractArchiveTest, RefusedMoveLeavesNoFolderOfLaterEntries) {
