@@ -55,6 +55,9 @@ const char kPromptCaption[] = "温馨提示：";
 const char kDamaged[] = "安装程序已损坏！请重新下载后再安装\r\n《确定》后将关闭本安装程序";
 
 volatile LONG gInstallRunning = 0;
+// The progress bar's maximum during the extraction; written by the worker
+// before the extraction starts, read by the progress handler on that thread.
+int32_t gBarMaximum = 0;
 // The folder shown at the click; written before the worker starts.
 std::string gInstallFolder;
 // The topmost folder the install creates (empty when the folder was there at
@@ -189,6 +192,9 @@ DWORD WINAPI InstallWorker(void*) {
   }
 
   WriteIntProperty(kProgressBar, kPropVisible, 1);
+  // The bar's range stays as it is for the whole install: read once here,
+  // not once per entry (each read is a round trip to the window thread).
+  gBarMaximum = static_cast<int32_t>(gSystem.ReadUnitProperty(kMainWindow, kProgressBar, kBarMaximum, -1));
   WriteTextProperty(kLogLabel, kLabelCaption, kStepExtracting);
   // A call-off stops the extraction after the entry in hand (the progress
   // handler asks for it), with the result of a stop: success.
@@ -265,8 +271,7 @@ HandlerResult OnExtractProgress(const int32_t* args, int argCount) {
   // round trip to the window thread).
   static int32_t lastPosition = -1;
   int32_t percent = argCount > 0 ? args[0] : 0;
-  double maximum = static_cast<double>(
-      static_cast<int32_t>(gSystem.ReadUnitProperty(kMainWindow, kProgressBar, kBarMaximum, -1)));
+  double maximum = static_cast<double>(gBarMaximum);
   int32_t position = static_cast<int32_t>(maximum / 100.0 * percent);
   if (position != lastPosition) WriteIntProperty(kProgressBar, kBarPosition, position);
   lastPosition = position;
