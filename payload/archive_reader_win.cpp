@@ -261,8 +261,10 @@ uint32_t ArchiveReader::EntryInfo(int32_t index, ZipEntryInfo* out) {
     return kReaderBadLocalHeader;
 
   // Opening the entry's data checks the local header against the central
-  // record and locates the local extra field.
-  if (unzOpenCurrentFile(zip) != UNZ_OK) return kReaderBadLocalHeader;
+  // record and locates the local extra field. Opened raw: the checks are the
+  // same, without setting up an inflate that nothing here reads through.
+  int method = 0, level = 0;
+  if (unzOpenCurrentFile2(zip, &method, &level, 1) != UNZ_OK) return kReaderBadLocalHeader;
   // The data starts after the local name and extra field; a header whose
   // name or extra field would end past the file is corrupt.
   if (unzGetCurrentFileZStreamPos64(zip) > fileSize_) {
