@@ -18,10 +18,14 @@ endif()
 # one section per function. Every Windows target links it as ZLIB::ZLIB.
 set(ZLIB_SOURCE_DIR ${SETUP_SRC_CACHE}/zlib)
 add_library(zlib STATIC)
-foreach(name adler32 compress crc32 deflate gzclose gzlib gzread gzwrite infback inffast inflate
+foreach(name adler32 compress deflate gzclose gzlib gzread gzwrite infback inffast inflate
              inftrees trees uncompr zutil)
   target_sources(zlib PRIVATE ${ZLIB_SOURCE_DIR}/${name}.c)
 endforeach()
+# zlib's crc32 and crc32_z come from our CRC-32 (payload/crc32.cpp, in
+# payload_core), whose tables are computed at the first call: crc32.c and
+# its 5 KB of stored tables stay out of the programs.
+target_sources(zlib PRIVATE ${CMAKE_SOURCE_DIR}/payload/crc32_zlib_win.cpp)
 target_include_directories(zlib SYSTEM PUBLIC ${ZLIB_SOURCE_DIR})
 target_compile_options(zlib PRIVATE -w -ffunction-sections -fdata-sections
   $<$<EQUAL:${CMAKE_SIZEOF_VOID_P},4>:-fno-asynchronous-unwind-tables>)
@@ -29,6 +33,8 @@ target_compile_options(zlib PRIVATE -w -ffunction-sections -fdata-sections
 # 1.5 KB less): every stream here is raw deflate inside a ZIP entry.
 target_compile_definitions(zlib PRIVATE NO_GZIP)
 add_library(ZLIB::ZLIB ALIAS zlib)
+# payload_core is made later (sources.cmake); linked by name.
+target_link_libraries(zlib PUBLIC payload_core)
 
 set(MINIZIP_DIR ${SETUP_SRC_CACHE}/zlib/contrib/minizip)
 add_library(minizip STATIC ${MINIZIP_DIR}/unzip.c ${MINIZIP_DIR}/ioapi.c)

@@ -17,6 +17,7 @@ set(FRAME_CORE_SOURCES
 file(GLOB UI_CORE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/ui/*.cpp)
 list(FILTER UI_CORE_SOURCES EXCLUDE REGEX "_win\\.cpp$")
 set(PAYLOAD_CORE_SOURCES
+  payload/crc32.cpp
   payload/entry_rules.cpp
   payload/product_section.cpp
   payload/shell_rules.cpp
