@@ -48,8 +48,12 @@ int NaturalIndex(int zigzag) { return kJpegNaturalOrder[zigzag < 63 ? zigzag : 6
 int Extend(int value, int bits) { return value < (1 << (bits - 1)) ? value - (1 << bits) + 1 : value; }
 
 // The bits of one scan, most significant first. FF 00 is a data byte FF;
-// any other FF (after FF fill bytes) starts a marker, which ends the
-// segment, and so does the end of the data: after either no more bits come.
+// any other FF ends the segment (a marker, possibly after FF fill bytes),
+// and so does the end of the data: after either no more bits come. The
+// library also took FF FF .. FF 00 as a data byte, but where it had decoded
+// ahead it had already filled the block from zero bits, and those values
+// stayed; such data ends the segment here, so that the file is refused
+// when the next marker is due.
 class BitReader {
  public:
   BitReader(const uint8_t* data, size_t size, size_t pos) : data_(data), size_(size), pos_(pos) {}
@@ -126,13 +130,11 @@ class BitReader {
       }
       const uint32_t byte = data_[pos_];
       if (byte == 0xFF) {
-        size_t next = pos_ + 1;
-        while (next < size_ && data_[next] == 0xFF) ++next;
-        if (next >= size_ || data_[next] != 0) {
-          ended_ = true;  // a marker, left unread at pos_
+        if (pos_ + 1 >= size_ || data_[pos_ + 1] != 0) {
+          ended_ = true;  // left unread at pos_
           break;
         }
-        pos_ = next + 1;
+        pos_ += 2;
       } else {
         ++pos_;
       }

@@ -386,6 +386,14 @@ TEST(JpegDecoderTest, DamagedAndUnusualFiles) {
       // ahead to the marker already.
       {"junk before a restart marker", kOursFails, [&](const Bytes&) { return InsertAt(restarts, rst1, {0x55}); }},
       {"fill bytes before a restart marker", kPicture, [&](const Bytes&) { return InsertAt(restarts, rst1, {0xFF}); }},
+      // The library took FF FF 00 as a data byte FF (but see BitReader).
+      {"FF FF 00 in coded data", kOursFails, [&](const Bytes&) {
+         const Bytes b = Encode(With(Sampled(1, 1), [](Layout& l) { l.quality = 100; }), 40, 40);
+         for (size_t at = FindMarker(b, 0xDA) + 14; at + 1 < b.size(); ++at) {
+           if (b[at] == 0xFF && b[at + 1] == 0) return InsertAt(b, at, {0xFF});
+         }
+         return Bytes();
+       }},
       // Coding we do not decode.
       {"arithmetic coding", kOursFails,
        [&](const Bytes&) { return Encode(With(Sampled(2, 2), [](Layout& l) { l.arithmetic = true; }), 8, 8); }},
@@ -399,6 +407,7 @@ TEST(JpegDecoderTest, DamagedAndUnusualFiles) {
   };
   for (const DamageCase& c : cases) {
     const Bytes file = c.damage(good);
+    ASSERT_FALSE(file.empty()) << c.what;
     if (c.expect == kOursFails) {
       EXPECT_FALSE(Decodes(file)) << c.what;
       continue;
