@@ -37,7 +37,7 @@ namespace {
 // whole picture; the library was stopped after this many.
 constexpr int kMaxScans = 500;
 // Coefficients and component samples together, checked before allocating.
-constexpr uint64_t kMaxWorkingBytes = uint64_t(512) << 20;
+constexpr size_t kMaxWorkingBytes = size_t(512) << 20;
 
 enum Marker : int {
   kTem = 0x01,
@@ -126,10 +126,10 @@ class JpegDecoder {
   const uint8_t* data_;
   size_t size_;
   size_t pos_ = 0;
-  JpegFrame frame_;
+  JpegFrame frame_{};
   bool frameSeen_ = false;
-  JpegHuffmanTable dcTables_[kJpegTableSlots];
-  JpegHuffmanTable acTables_[kJpegTableSlots];
+  JpegHuffmanTable dcTables_[kJpegTableSlots]{};
+  JpegHuffmanTable acTables_[kJpegTableSlots]{};
   bool quantDefined_[kJpegTableSlots] = {};
   uint16_t quant_[kJpegTableSlots][64] = {};
   int restartInterval_ = 0;
@@ -314,16 +314,18 @@ bool JpegDecoder::StartImage(const JpegScan& scan) {
     }
   }
   singleScan_ = !f.progressive && scan.count == f.componentCount;
-  uint64_t coefBlocks = 0, sampleBytes = 0;
+  // With sides of at most 16384 a component has at most 2052 x 2052 stored
+  // blocks (its MCUs round each side up by less than the largest sampling
+  // factor), so for three of them the sum below cannot overflow 32 bits.
+  size_t coefBlocks = 0, sampleBytes = 0;
   for (int i = 0; i < f.componentCount; ++i) {
     const JpegComponent& c = f.components[i];
-    const int rows = singleScan_ ? BandRows(c) : f.mcusHigh * c.v;
-    coefBlocks += uint64_t(rows) * uint64_t(c.stride);
-    sampleBytes += uint64_t(c.blocksWide) * uint64_t(c.blocksHigh) * 64;
+    coefBlocks += size_t(singleScan_ ? BandRows(c) : f.mcusHigh * c.v) * size_t(c.stride);
+    sampleBytes += size_t(c.blocksWide) * size_t(c.blocksHigh) * 64;
   }
-  if (coefBlocks * 64 * sizeof(int16_t) + sampleBytes > kMaxWorkingBytes) return false;
-  coefs_.reset(new int16_t[size_t(coefBlocks) * 64]());
-  planes_.resize(size_t(sampleBytes));
+  if (coefBlocks * 128 + sampleBytes > kMaxWorkingBytes) return false;
+  coefs_.reset(new int16_t[coefBlocks * 64]());
+  planes_.resize(sampleBytes);
   int16_t* coefs = coefs_.get();
   uint8_t* plane = planes_.data();
   for (int i = 0; i < f.componentCount; ++i) {
@@ -371,7 +373,7 @@ bool JpegDecoder::ReadScan() {
   SegmentReader s;
   unsigned length;
   if (!frameSeen_ || !ReadSegment(&s, &length)) return false;
-  JpegScan scan;
+  JpegScan scan{};
   scan.count = int(s.Byte());
   if (length != 6 + 2 * unsigned(scan.count) || scan.count < 1 || scan.count > kJpegMaxScanComponents) return false;
   JpegFrame& f = frame_;

@@ -27,10 +27,13 @@ constexpr int kJpegTableSlots = 4;
 // Natural (row by row) index of each zigzag position.
 extern const uint8_t kJpegNaturalOrder[64];
 
+// The structures below have no initialisers: their users start them out
+// all zero (value-initialised), which costs one memset.
+
 struct JpegHuffmanTable {
-  bool defined = false;
-  uint8_t counts[17] = {};  // counts[n]: how many codes have n bits
-  uint8_t symbols[256] = {};
+  bool defined;
+  uint8_t counts[17];  // counts[n]: how many codes have n bits
+  uint8_t symbols[256];
   // Filled by PrepareJpegHuffmanTable:
   int32_t maxCode[17];      // largest code of n bits, -1 when there is none
   int32_t valueOffset[17];  // index in symbols of a code of n bits, minus the code
@@ -44,25 +47,25 @@ struct JpegHuffmanTable {
 bool PrepareJpegHuffmanTable(JpegHuffmanTable* table, bool dc);
 
 struct JpegComponent {
-  int id = 0;
-  int h = 1, v = 1;         // sampling factors, 1..4
-  int quantSlot = 0;
-  int dcTable = 0, acTable = 0;  // slots the current scan names
+  int id;
+  int h, v;                 // sampling factors, 1..4
+  int quantSlot;
+  int dcTable, acTable;     // slots the current scan names
   // Blocks that carry image samples, and samples that do (the rest of the
   // last block row and column only pads to whole blocks).
-  int blocksWide = 0, blocksHigh = 0;
-  int sampleWidth = 0, sampleHeight = 0;
+  int blocksWide, blocksHigh;
+  int sampleWidth, sampleHeight;
   // Coefficient blocks of 64 values in natural order: row r of blocks
   // starts at (r - rowOrigin) * stride blocks, rows padded to whole MCUs.
-  int16_t* coefs = nullptr;
-  int stride = 0;
-  int rowOrigin = 0;
+  int16_t* coefs;
+  int stride;
+  int rowOrigin;
   // Samples after the inverse DCT, blocksWide * 8 per row.
-  uint8_t* plane = nullptr;
+  uint8_t* plane;
   // The quantisation table in effect when the first scan with this
   // component began (later redefinitions of its slot do not apply).
-  bool quantLatched = false;
-  uint16_t quant[64] = {};  // natural order
+  bool quantLatched;
+  uint16_t quant[64];       // natural order
   // Progressive files: the low bit each coefficient is known down to, -1
   // before any scan has sent it.
   int8_t coefBits[64];
@@ -74,25 +77,25 @@ struct JpegComponent {
 };
 
 struct JpegFrame {
-  int width = 0, height = 0;
-  int componentCount = 0;
-  bool progressive = false;
-  bool rgb = false;         // three components stored as R, G, B rather than Y, Cb, Cr
-  int maxH = 1, maxV = 1;
+  int width, height;
+  int componentCount;
+  bool progressive;
+  bool rgb;                 // three components stored as R, G, B rather than Y, Cb, Cr
+  int maxH, maxV;           // the largest sampling factors
   // The MCU grid of interleaved scans.
-  int mcusWide = 0, mcusHigh = 0;
+  int mcusWide, mcusHigh;
   JpegComponent components[kJpegMaxComponents];
 };
 
 struct JpegScan {
-  JpegComponent* components[kJpegMaxScanComponents] = {};
-  int count = 0;
-  bool progressive = false;
-  int ss = 0, se = 63, ah = 0, al = 0;  // spectral band and successive approximation bits
-  int restartInterval = 0;  // MCUs between restart markers, 0 for none
+  JpegComponent* components[kJpegMaxScanComponents];
+  int count;
+  bool progressive;
+  int ss, se, ah, al;       // spectral band and successive approximation bits
+  int restartInterval;      // MCUs between restart markers, 0 for none
   // The MCU grid: the frame's for an interleaved scan, the component's
   // blocks for a scan of one component.
-  int mcusWide = 0, mcusHigh = 0;
+  int mcusWide, mcusHigh;
 };
 
 // Called after each MCU row of a scan has been decoded.

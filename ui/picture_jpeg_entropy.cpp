@@ -196,19 +196,33 @@ class ScanDecoder {
     if (!DcDifference(i, &difference)) return false;
     predictions_[i] = int32_t(uint32_t(predictions_[i]) + uint32_t(difference));
     block[0] = int16_t(predictions_[i]);
-    for (int k = 1; k < 64; ++k) {
+    return AcBand(block, *ac_[i], 1, 63, 0, false);
+  }
+
+  // AC coefficients first..last (zigzag positions) of one block: runs of
+  // zeros, then a value shifted left by `shift`; ZRL stands for sixteen
+  // zeros. Another zero-size symbol ends the block, and in a progressive
+  // scan (`bandRuns`) it starts an end-of-band run with this block.
+  bool AcBand(int16_t* block, const JpegHuffmanTable& table, int first, int last, int shift, bool bandRuns) {
+    for (int k = first; k <= last; ++k) {
       int symbol;
-      if (!bits_.Decode(*ac_[i], &symbol)) return false;
+      if (!bits_.Decode(table, &symbol)) return false;
       const int run = symbol >> 4, bits = symbol & 15;
       if (bits == 0) {
-        if (run != 15) break;  // end of block
-        k += 15;               // sixteen zeros
-        continue;
+        if (run == 15) {
+          k += 15;
+          continue;
+        }
+        if (bandRuns) {
+          if (!ReadEobRun(run)) return false;
+          --eobRun_;  // this block is the first of the run
+        }
+        break;
       }
       k += run;
       int value;
       if (!bits_.Get(bits, &value)) return false;
-      block[NaturalIndex(k)] = int16_t(Extend(value, bits));
+      block[NaturalIndex(k)] = int16_t(uint32_t(Extend(value, bits)) << shift);
     }
     return true;
   }
@@ -233,32 +247,14 @@ class ScanDecoder {
     return true;
   }
 
-  // Progressive AC, first scan of the band: values shifted by al, runs of
-  // blocks with nothing left in the band (end-of-band runs).
+  // Progressive AC, first scan of the band, unless an end-of-band run
+  // covers this block.
   bool AcFirst(int16_t* block, const JpegHuffmanTable& table) {
     if (eobRun_ > 0) {
       --eobRun_;
       return true;
     }
-    for (int k = scan_.ss; k <= scan_.se; ++k) {
-      int symbol;
-      if (!bits_.Decode(table, &symbol)) return false;
-      const int run = symbol >> 4, bits = symbol & 15;
-      if (bits == 0) {
-        if (run == 15) {
-          k += 15;
-          continue;
-        }
-        if (!ReadEobRun(run)) return false;
-        --eobRun_;  // this block is the first of the run
-        break;
-      }
-      k += run;
-      int value;
-      if (!bits_.Get(bits, &value)) return false;
-      block[NaturalIndex(k)] = int16_t(uint32_t(Extend(value, bits)) << scan_.al);
-    }
-    return true;
+    return AcBand(block, table, scan_.ss, scan_.se, scan_.al, true);
   }
 
   // An end-of-band run of 2^run blocks plus run more bits of count.
