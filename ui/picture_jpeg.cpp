@@ -13,13 +13,25 @@
 // be, no restart marker may be missing or out of turn, every scan's
 // progression must be legal, the file must end with EOI (what follows EOI
 // is ignored), and a sequential file whose first scan holds every
-// component has only that scan. Also refused: arithmetic coding, other
-// precisions, lossless and hierarchical frames, other component counts,
-// Huffman tables that a scan uses but no segment defined (the library would
-// have put in its standard tables), sizes beyond PictureSizeAllowed, more
-// than kMaxScans scans, working memory beyond kMaxWorkingBytes, and
-// progressive files that end with some of the first nine AC coefficients
-// incomplete (the library would have smoothed those blocks).
+// component has only that scan. Refused as there: other precisions,
+// lossless and hierarchical frames, arithmetic coding (that library was
+// built without it), other component counts, sizes beyond
+// PictureSizeAllowed, more than kMaxScans scans.
+//
+// Refused here although that library gave a picture:
+//   - a scan using a Huffman table no segment defined (it put in its
+//     standard tables);
+//   - progressive files that end with some of the first nine AC
+//     coefficients incomplete (it estimated them from neighbouring blocks);
+//   - a whole unused byte at the end of a scan's coded data, or FF fill
+//     bytes followed by 00 inside it (it overlooked such bytes when it had
+//     read ahead past them), and a code no Huffman table holds (it took it
+//     for symbol 0 where it decoded without checking);
+//   - working memory beyond kMaxWorkingBytes (it counted only the
+//     coefficients of files with several scans);
+//   - a malformed arithmetic-coding conditioning segment (it skipped them;
+//     a build with arithmetic decoding, such as the tests' reference,
+//     checks them as we do).
 //
 // Memory: a file with one scan is decoded an MCU row of coefficients at a
 // time; a file with several keeps every coefficient until EOI. Either way
@@ -262,7 +274,9 @@ bool JpegDecoder::ReadQuantTables() {
 }
 
 // Arithmetic-coding conditioning: never used (arithmetic frames are
-// refused), but checked as the library checked it.
+// refused), but checked as a library built with arithmetic decoding checks
+// it: pairs of slot (below 32) and value, a DC slot's low nibble at most
+// its high one.
 bool JpegDecoder::ReadArithmeticConditioning() {
   SegmentReader s;
   unsigned length;
