@@ -199,10 +199,11 @@ class ScanDecoder {
     return AcBand(block, *ac_[i], 1, 63, 0, false);
   }
 
-  // AC coefficients first..last (zigzag positions) of one block: runs of
-  // zeros, then a value shifted left by `shift`; ZRL stands for sixteen
-  // zeros. Another zero-size symbol ends the block, and in a progressive
-  // scan (`bandRuns`) it starts an end-of-band run with this block.
+  // AC coefficients first..last (zigzag positions) of one block: each
+  // symbol a run of zeros and the size of the value that follows, stored
+  // shifted left by `shift`. Size 0 with run 15 stands for sixteen zeros;
+  // size 0 with another run ends the block, and in a progressive scan
+  // (`bandRuns`) starts an end-of-band run with this block.
   bool AcBand(int16_t* block, const JpegHuffmanTable& table, int first, int last, int shift, bool bandRuns) {
     for (int k = first; k <= last; ++k) {
       int symbol;

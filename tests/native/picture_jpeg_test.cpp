@@ -153,6 +153,26 @@ Layout With(Layout l, Change change) {
   return ::testing::AssertionSuccess();
 }
 
+// Position of the first marker `code` at or after `from`, or npos.
+size_t FindMarker(const Bytes& b, uint8_t code, size_t from = 0) {
+  for (size_t i = from; i + 1 < b.size(); ++i) {
+    if (b[i] == 0xFF && b[i + 1] == code) return i;
+  }
+  return std::string::npos;
+}
+
+// A marker segment with the given body.
+Bytes Segment(uint8_t code, const Bytes& body) {
+  Bytes s = {0xFF, code, uint8_t((body.size() + 2) >> 8), uint8_t(body.size() + 2)};
+  s.insert(s.end(), body.begin(), body.end());
+  return s;
+}
+
+Bytes InsertAt(Bytes b, size_t at, const Bytes& what) {
+  b.insert(b.begin() + long(at), what.begin(), what.end());
+  return b;
+}
+
 struct LayoutCase {
   const char* name;
   Layout layout;
@@ -211,6 +231,34 @@ TEST(JpegDecoderTest, MatchesTheLibraryInEveryLayoutAndSize) {
   }
 }
 
+// Progressions of other shapes than the encoder's default: random bands
+// and successive-approximation depths, DC refinements last, every
+// coefficient complete in the end.
+TEST(JpegDecoderTest, RandomProgressionsMatchTheLibrary) {
+  unsigned seed = 7;
+  auto next = [&seed](unsigned n) { return (seed = seed * 1103515245u + 12345u) / 65536u % n; };
+  for (int round = 0; round < 12; ++round) {
+    Layout layout = round % 3 == 0 ? Grey() : Sampled(1 + round % 2, 1 + round / 2 % 2);
+    const int components = layout.components, dcBits = int(next(4));
+    std::vector<jpeg_scan_info>& script = layout.script;
+    script.push_back({components, {0, 1, 2, 0}, 0, 0, 0, dcBits});
+    for (int c = 0; c < components; ++c) {
+      for (int first = 1; first <= 63;) {
+        const int last = first + int(next(64 - first)), bits = int(next(4));
+        script.push_back({1, {c}, first, last, 0, bits});
+        for (int b = bits; b > 0; --b) script.push_back({1, {c}, first, last, b, b - 1});
+        first = last + 1;
+      }
+    }
+    for (int b = dcBits; b > 0; --b) script.push_back({components, {0, 1, 2, 0}, 0, 0, b, b - 1});
+    const Bytes file = Encode(layout, 29, 19);
+    ASSERT_NE(FindMarker(file, 0xC2), std::string::npos);
+    bool decoded = false;
+    EXPECT_TRUE(SameAsReference(file, &decoded)) << "round " << round;
+    EXPECT_TRUE(decoded) << "round " << round;
+  }
+}
+
 // The installer's own skin pictures.
 TEST(JpegDecoderTest, SkinPicturesMatchTheLibrary) {
   for (const char* name : {"close_hover", "close_normal", "close_pressed", "done", "install_hover", "install_normal",
@@ -239,26 +287,6 @@ TEST(JpegDecoderTest, TheTestFilesTableIsTheLibrarys) {
 }
 
 // --- Damaged and unsupported files ------------------------------------------
-
-// Position of the first marker `code` at or after `from`, or npos.
-size_t FindMarker(const Bytes& b, uint8_t code, size_t from = 0) {
-  for (size_t i = from; i + 1 < b.size(); ++i) {
-    if (b[i] == 0xFF && b[i + 1] == code) return i;
-  }
-  return std::string::npos;
-}
-
-// A marker segment with the given body.
-Bytes Segment(uint8_t code, const Bytes& body) {
-  Bytes s = {0xFF, code, uint8_t((body.size() + 2) >> 8), uint8_t(body.size() + 2)};
-  s.insert(s.end(), body.begin(), body.end());
-  return s;
-}
-
-Bytes InsertAt(Bytes b, size_t at, const Bytes& what) {
-  b.insert(b.begin() + long(at), what.begin(), what.end());
-  return b;
-}
 
 TEST(JpegDecoderTest, EveryCutFailsCleanly) {
   const Layout layouts[] = {Sampled(2, 2), With(Sampled(2, 1), [](Layout& l) { l.progressive = true; }),
