@@ -14,6 +14,7 @@
 //
 // Colour: grey as R = G = B; YCbCr with the library's 16-bit fixed-point
 // factors; RGB as it stands.
+#include <cstring>
 #include <memory>
 
 #include "ui/picture_decoders.h"
@@ -42,7 +43,11 @@ void UpsampleRow(const JpegFrame& frame, const JpegComponent& c, int y, uint16_t
   const int row = y / down;
   const uint8_t* nearer = c.SampleRow(row);
   if (!fancyAcross && !fancyDown) {
-    for (int x = 0; x < frame.width; ++x) out[x] = nearer[x / across];
+    if (across == 1) {
+      std::memcpy(out, nearer, size_t(frame.width));
+    } else {
+      for (int x = 0; x < frame.width; ++x) out[x] = nearer[x / across];
+    }
     return;
   }
   if (fancyDown) {
