@@ -1,6 +1,6 @@
-# Dependencies of the Windows builds: zlib, minizip's unzip part and
-# libjpeg-turbo compiled here from Debian's source packages, which
-# scripts/fetch-sources.sh unpacks into the build tree.
+# Dependencies of the Windows builds: zlib and minizip's unzip part compiled
+# here from Debian's source package, which scripts/fetch-sources.sh unpacks
+# into the build tree. (JPEG pictures are decoded by our own code.)
 include(ExternalProject)
 
 set(SETUP_SRC_CACHE ${CMAKE_BINARY_DIR}/_deps/src)
@@ -8,7 +8,7 @@ execute_process(
   COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/fetch-sources.sh ${SETUP_SRC_CACHE}
   RESULT_VARIABLE fetchResult)
 if(NOT fetchResult EQUAL 0)
-  message(FATAL_ERROR "Could not unpack the zlib and libjpeg-turbo source packages "
+  message(FATAL_ERROR "Could not unpack the zlib source package "
     "(run scripts/install-deps.sh as root first: it adds the deb-src entry).")
 endif()
 
@@ -42,39 +42,6 @@ target_include_directories(minizip SYSTEM PUBLIC ${MINIZIP_DIR})
 target_compile_definitions(minizip PUBLIC NOCRYPT NOUNCRYPT USE_FILE32API)
 target_compile_options(minizip PRIVATE -w -ffunction-sections -fdata-sections)
 target_link_libraries(minizip PUBLIC ZLIB::ZLIB)
-
-set(JPEG_PREFIX ${CMAKE_BINARY_DIR}/_deps/jpeg)
-if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-  set(JPEG_EXTRA_C_FLAGS "\ -fno-asynchronous-unwind-tables")
-else()
-  set(JPEG_EXTRA_C_FLAGS "")
-endif()
-ExternalProject_Add(libjpeg_build
-  SOURCE_DIR ${SETUP_SRC_CACHE}/libjpeg-turbo
-  BINARY_DIR ${CMAKE_BINARY_DIR}/_deps/jpeg-build
-  INSTALL_DIR ${JPEG_PREFIX}
-  CMAKE_ARGS
-    -DCMAKE_TOOLCHAIN_FILE:FILEPATH=${CMAKE_TOOLCHAIN_FILE}
-    -DCMAKE_BUILD_TYPE:STRING=MinSizeRel
-    -DCMAKE_INSTALL_PREFIX:PATH=<INSTALL_DIR>
-    -DCMAKE_INSTALL_LIBDIR:PATH=lib
-    -DENABLE_SHARED:BOOL=OFF -DENABLE_STATIC:BOOL=ON
-    -DWITH_SIMD:BOOL=OFF -DWITH_TURBOJPEG:BOOL=OFF -DWITH_JAVA:BOOL=OFF
-    -DWITH_ARITH_DEC:BOOL=OFF -DWITH_ARITH_ENC:BOOL=OFF
-    # NO_GETENV: no JPEGMEM look-up, whose sscanf would link the C library's
-    # whole formatted-input code. On i386 no unwind tables: nothing unwinds
-    # through C code there (x86-64 keeps them for longjmp).
-    -DCMAKE_C_FLAGS:STRING=-ffunction-sections\ -fdata-sections\ -DNO_GETENV${JPEG_EXTRA_C_FLAGS}
-  BUILD_BYPRODUCTS ${JPEG_PREFIX}/lib/libjpeg.a
-  UPDATE_COMMAND ""
-  PATCH_COMMAND ${CMAKE_COMMAND} -DJMORECFG=<SOURCE_DIR>/jmorecfg.h -P ${CMAKE_SOURCE_DIR}/cmake/jpeg_trim.cmake)
-ExternalProject_Add_StepDependencies(libjpeg_build patch ${CMAKE_SOURCE_DIR}/cmake/jpeg_trim.cmake)
-file(MAKE_DIRECTORY ${JPEG_PREFIX}/include)
-add_library(jpeg STATIC IMPORTED GLOBAL)
-set_target_properties(jpeg PROPERTIES
-  IMPORTED_LOCATION ${JPEG_PREFIX}/lib/libjpeg.a
-  INTERFACE_INCLUDE_DIRECTORIES ${JPEG_PREFIX}/include)
-add_dependencies(jpeg libjpeg_build)
 
 # googletest compiled with the cross compiler.
 set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)

@@ -23,8 +23,10 @@ endif()
 include(GoogleTest)
 
 include(cmake/sources.cmake)
+setup_core_libraries()
+# The JPEG library is the tests' reference decoder only: the product decodes
+# JPEG with its own code (ui/picture_jpeg*.cpp).
 find_package(JPEG REQUIRED)
-setup_core_libraries(JPEG::JPEG)
 
 add_subdirectory(tools ${CMAKE_BINARY_DIR}/tools)
 

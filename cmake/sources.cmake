@@ -1,7 +1,7 @@
 # The portable libraries, one per layer: compiled by every preset, they never
 # include <windows.h>. Each layer links only the layers below it:
 #   frame_core      value model, blocks, text commands, form and record codecs
-#   ui_core         picture decoding, widget records and paint rules (frame_core, libjpeg)
+#   ui_core         picture decoding, widget records and paint rules (frame_core)
 #   payload_core    archive entry rules, the product section, shell rules (frame_core)
 #   installer_core  brand table, install rules (frame_core)
 set(FRAME_CORE_SOURCES
@@ -27,12 +27,12 @@ set(INSTALLER_CORE_SOURCES
   installer/install_rules.cpp
 )
 
-# setup_core_libraries(JPEG_TARGET): the four portable libraries.
-function(setup_core_libraries jpeg)
+# setup_core_libraries(): the four portable libraries.
+function(setup_core_libraries)
   add_library(frame_core STATIC ${FRAME_CORE_SOURCES})
   target_link_libraries(frame_core PUBLIC project_options)
   add_library(ui_core STATIC ${UI_CORE_SOURCES})
-  target_link_libraries(ui_core PUBLIC frame_core ${jpeg})
+  target_link_libraries(ui_core PUBLIC frame_core)
   add_library(payload_core STATIC ${PAYLOAD_CORE_SOURCES})
   target_link_libraries(payload_core PUBLIC frame_core)
   add_library(installer_core STATIC ${INSTALLER_CORE_SOURCES})

@@ -14,7 +14,7 @@ target_link_options(project_options INTERFACE -static -Wl,--gc-sections
   $<$<CONFIG:MinSizeRel,Release>:-s>)
 
 include(cmake/sources.cmake)
-setup_core_libraries(jpeg)
+setup_core_libraries()
 
 # The runtime, the code setup.exe is made of, is built for size beyond the
 # shared options (tests and tools keep the defaults):

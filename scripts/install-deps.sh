@@ -4,7 +4,7 @@
 set -euo pipefail
 
 need_pkgs=(cmake ninja-build g++ dpkg-dev g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-  libz-mingw-w64-dev mingw-w64-tools nasm googletest libjpeg62-turbo-dev zlib1g-dev
+  libz-mingw-w64-dev mingw-w64-tools googletest libjpeg62-turbo-dev zlib1g-dev
   libminizip-dev nlohmann-json3-dev xvfb xauth xdotool fonts-wqy-zenhei imagemagick locales
   bzip2 wine wine64 nsis)
 # Wine's 32-bit loader, for the win32 flavour's tests. It installs on any
@@ -23,7 +23,7 @@ if [ ${#missing[@]} -gt 0 ] || [ ${#missing_i386[@]} -gt 0 ]; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     sudo_ dpkg --add-architecture i386
   fi
-  # Source packages of zlib (minizip) and libjpeg-turbo are built for i686 by the build.
+  # The source package of zlib (and minizip) is built for Windows by the build.
   if ! grep -rqs 'deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/; then
     sudo_ tee /etc/apt/sources.list.d/project-src.sources >/dev/null <<'SRC'
 Types: deb-src

@@ -72,9 +72,12 @@ PictureKind SniffPicture(const uint8_t* data, size_t size);
 // the result; data need not outlive the call.
 //
 // Decoding details:
-//   JPEG  baseline and progressive, 1 (grey, expanded) or 3 components;
-//         any warning from the JPEG library (corrupt or missing data)
-//         counts as a failure, so a truncated file gives no picture.
+//   JPEG  8-bit Huffman-coded, sequential (one or several scans) and
+//         progressive, 1 (grey, expanded) or 3 components (YCbCr or RGB),
+//         with restart intervals; the samples of the JPEG library we used
+//         to link with its defaults. Whatever that library warned about
+//         (corrupt or missing data) is a failure, so a truncated file gives
+//         no picture; picture_jpeg.cpp lists what else is refused.
 //   BMP   1/4/8/16/24/32 bits uncompressed, 16/32 bits with bit fields,
 //         RLE8 and RLE4; bottom-up and top-down. Always opaque.
 //   ICO   the largest image of the directory (ties: more bits per pixel,

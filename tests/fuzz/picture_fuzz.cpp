@@ -7,6 +7,11 @@
 // kinds and zeroed colour under full transparency; a failed decode leaves
 // the result empty.
 //
+// Built with SETUP_JPEG_REFERENCE (natively, where the JPEG library is the
+// tests' reference decoder, tests/native/jpeg_reference.h), every JPEG our
+// decoder accepts must also decode with the library, to the same bytes.
+// The library may accept files we refuse (picture_jpeg.cpp lists which).
+//
 // To keep runs fast, inputs whose headers declare more than kHarnessMaxPixels
 // pixels are skipped before decoding; the decoders' own, larger limits are
 // tested by the unit tests. Build with clang -fsanitize=fuzzer for libFuzzer, or
@@ -19,6 +24,9 @@
 
 #include "ui/picture.h"
 #include "ui/region_runs.h"
+#if SETUP_JPEG_REFERENCE
+#include "tests/native/jpeg_reference.h"
+#endif
 
 namespace {
 
@@ -126,6 +134,49 @@ void CheckRuns(const DecodedPicture& picture) {
   }
 }
 
+#if SETUP_JPEG_REFERENCE
+// True when a quantisation table of a JPEG our decoder accepted holds a
+// 16-bit value above 32767: Debian's library, built with its SIMD code,
+// keeps quantisers in a short, where the library the program linked (and
+// our decoder) keeps them whole. Walks the markers up to EOI.
+bool HasQuantiserAbove32767(const uint8_t* data, size_t size) {
+  size_t at = 2;
+  while (at + 1 < size) {
+    while (at + 1 < size && data[at + 1] == 0xFF) ++at;  // fill bytes
+    if (at + 1 >= size) break;
+    const uint8_t code = data[at + 1];
+    at += 2;
+    if (code == 0xD9) break;
+    if (code == 0x01 || (code >= 0xD0 && code <= 0xD7) || code == 0x00) continue;
+    if (at + 2 > size) break;
+    const size_t length = Be16(data + at);
+    if (code == 0xDB) {
+      for (size_t t = at + 2; t < at + length && t < size;) {
+        const bool wide = data[t] >> 4;
+        for (size_t i = 0; wide && i < 64 && t + 2 + 2 * i < size; ++i) {
+          if (Be16(data + t + 1 + 2 * i) > 32767) return true;
+        }
+        t += 1 + (wide ? 128 : 64);
+      }
+    }
+    at += length;
+    if (code == 0xDA) {  // coded data up to the next marker that is not RSTn
+      while (at + 1 < size && !(data[at] == 0xFF && data[at + 1] != 0 && (data[at + 1] < 0xD0 || data[at + 1] > 0xD7))) ++at;
+    }
+  }
+  return false;
+}
+
+void CheckAgainstReference(const uint8_t* data, size_t size, const DecodedPicture& ours) {
+  DecodedPicture reference;
+  if (!ReferenceDecodeJpeg(data, size, &reference)) Broken("JPEG decodes, the reference library refuses it");
+  if (reference.width != ours.width || reference.height != ours.height) Broken("JPEG size differs from the reference");
+  if (reference.frames[0].pixels != ours.frames[0].pixels && !HasQuantiserAbove32767(data, size)) {
+    Broken("JPEG pixels differ from the reference");
+  }
+}
+#endif
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -152,6 +203,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if ((picture.kind == PictureKind::kGif) != (frame.delay != 0)) Broken("delay on a still picture, or none on a GIF");
   }
   CheckPixels(picture);
+#if SETUP_JPEG_REFERENCE
+  if (kind == PictureKind::kJpeg) CheckAgainstReference(data, size, picture);
+#endif
   CheckRuns(picture);
   FlattenOntoColor(&picture, 0x00FFFFFF);
   for (size_t i = 3; i < picture.frames[0].pixels.size(); i += 4) {

@@ -8,8 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include <jpeglib.h>
-
 #include "tests/native/picture_test_support.h"
 #include "ui/picture.h"
 
@@ -423,59 +421,27 @@ TEST(PcxTest, DamagedFilesGiveNoPicture) {
 }
 
 // ---------------------------------------------------------------------------
-// JPEG
-
-Bytes EncodeJpeg(int width, int height, int components, J_COLOR_SPACE space, bool progressive) {
-  jpeg_compress_struct cinfo;
-  jpeg_error_mgr err;
-  cinfo.err = jpeg_std_error(&err);
-  jpeg_create_compress(&cinfo);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&cinfo, &buffer, &size);
-  cinfo.image_width = width;
-  cinfo.image_height = height;
-  cinfo.input_components = components;
-  cinfo.in_color_space = space;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, 100, TRUE);
-  if (progressive) jpeg_simple_progression(&cinfo);
-  jpeg_start_compress(&cinfo, TRUE);
-  std::vector<uint8_t> row(size_t(width) * components);
-  while (cinfo.next_scanline < cinfo.image_height) {
-    // Left half one colour, right half another.
-    for (int x = 0; x < width; ++x) {
-      for (int c = 0; c < components; ++c) row[x * components + c] = uint8_t(x < width / 2 ? 40 + 60 * c : 220 - 80 * c);
-    }
-    JSAMPROW rows[1] = {row.data()};
-    jpeg_write_scanlines(&cinfo, rows, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  Bytes out(buffer, buffer + size);
-  jpeg_destroy_compress(&cinfo);
-  std::free(buffer);
-  return out;
-}
+// JPEG: files the JPEG library's encoder made (tests/data/jpeg); the
+// decoder's own tests are picture_jpeg_test.cpp and picture_jpeg_files_test.cpp.
 
 bool Near(const Rgba& a, const Rgba& b) {
   return std::abs(a.r - b.r) <= 4 && std::abs(a.g - b.g) <= 4 && std::abs(a.b - b.b) <= 4 && a.a == b.a;
 }
 
 TEST(JpegTest, DecodesColourGreyAndProgressive) {
+  // 32 x 16, quality 100: the left half one colour, the right half another.
   struct Case {
-    int components;
-    J_COLOR_SPACE space;
-    bool progressive;
+    const char* file;
     Rgba left, right;
   };
   const Case cases[] = {
-      {3, JCS_RGB, false, {40, 100, 160, 255}, {220, 140, 60, 255}},
-      {3, JCS_RGB, true, {40, 100, 160, 255}, {220, 140, 60, 255}},
-      {1, JCS_GRAYSCALE, false, {40, 40, 40, 255}, {220, 220, 220, 255}},
+      {"jpeg/halves.jpg", {40, 100, 160, 255}, {220, 140, 60, 255}},
+      {"jpeg/halves_progressive.jpg", {40, 100, 160, 255}, {220, 140, 60, 255}},
+      {"jpeg/halves_grey.jpg", {40, 40, 40, 255}, {220, 220, 220, 255}},
   };
   for (const Case& c : cases) {
     DecodedPicture p;
-    ASSERT_TRUE(Decodes(EncodeJpeg(32, 16, c.components, c.space, c.progressive), &p)) << c.components;
+    ASSERT_TRUE(Decodes(ReadTestFile(c.file), &p)) << c.file;
     EXPECT_EQ(p.kind, PictureKind::kJpeg);
     ASSERT_EQ(p.width, 32);
     ASSERT_EQ(p.height, 16);
@@ -485,7 +451,7 @@ TEST(JpegTest, DecodesColourGreyAndProgressive) {
 }
 
 TEST(JpegTest, DamagedFilesGiveNoPictureAndTheProcessLives) {
-  const Bytes good = EncodeJpeg(32, 16, 3, JCS_RGB, false);
+  const Bytes good = ReadTestFile("jpeg/halves.jpg");
   ASSERT_TRUE(Decodes(good));
   for (size_t length = 6; length < good.size(); ++length) {
     ASSERT_FALSE(Decodes(Bytes(good.begin(), good.begin() + length))) << "cut at " << length;
@@ -493,7 +459,7 @@ TEST(JpegTest, DamagedFilesGiveNoPictureAndTheProcessLives) {
   Bytes garbage = good;
   for (size_t i = 2; i < garbage.size(); ++i) garbage[i] = uint8_t(i * 37);
   EXPECT_FALSE(Decodes(garbage));
-  EXPECT_FALSE(Decodes(EncodeJpeg(8, 8, 4, JCS_CMYK, false))) << "CMYK";
+  EXPECT_FALSE(Decodes(ReadTestFile("jpeg/cmyk.jpg"))) << "CMYK";
 
   // A frame header claiming 20000 x 20000.
   Bytes huge = good;

@@ -1,9 +1,12 @@
 // Helpers shared by the picture decoding tests: little-endian writers for
-// building files, and reading decoded pixels back.
+// building files, reading decoded pixels back, and the test files in
+// tests/data.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "ui/picture.h"
@@ -44,5 +47,25 @@ inline bool Decodes(const Bytes& b) {
   return Decodes(b, &p);
 }
 const Rgba kWhite{255, 255, 255, 255}, kClear{0, 0, 0, 0};
+
+// The bytes of tests/data/<name> (the build passes the folder's path, as
+// Wine sees it for the Windows builds); empty when it cannot be read.
+inline Bytes ReadTestFile(const std::string& name) {
+  Bytes bytes;
+  FILE* f = std::fopen((std::string(SETUP_TEST_DATA_DIR) + "/" + name).c_str(), "rb");
+  if (f == nullptr) return bytes;
+  uint8_t buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
+  std::fclose(f);
+  return bytes;
+}
+
+// FNV-1a over the first frame's pixel bytes.
+inline uint64_t PixelHash(const DecodedPicture& p) {
+  uint64_t hash = 14695981039346656037ull;
+  for (uint8_t b : p.frames[0].pixels) hash = (hash ^ b) * 1099511628211ull;
+  return hash;
+}
 
 }  // namespace picture_test
