@@ -20,7 +20,7 @@
 //
 // Refused here although that library gave a picture:
 //   - a scan using a Huffman table no segment defined (it put in its
-//     standard tables);
+//     built-in default tables);
 //   - progressive files that end with some of the first nine AC
 //     coefficients incomplete (it estimated them from neighbouring blocks);
 //   - a whole unused byte at the end of a scan's coded data, or FF fill

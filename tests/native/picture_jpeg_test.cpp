@@ -438,7 +438,7 @@ TEST(JpegDecoderTest, DamagedAndUnusualFiles) {
       // Coding we do not decode.
       {"arithmetic coding", kOursFails,
        [&](const Bytes&) { return Encode(With(Sampled(2, 2), [](Layout& l) { l.arithmetic = true; }), 8, 8); }},
-      {"no Huffman tables (the library's standard ones)", kOursFails, [&](const Bytes& b) {
+      {"no Huffman tables (the library's built-in ones)", kOursFails, [&](const Bytes& b) {
          Bytes c = b;
          for (size_t at; (at = FindMarker(c, 0xC4)) != std::string::npos;) {
            c.erase(c.begin() + long(at), c.begin() + long(at) + 2 + (c[at + 2] << 8 | c[at + 3]));
