@@ -322,15 +322,37 @@ uint32_t ArchiveReader::ExtractToFile(int32_t index, const wchar_t* path) {
   return kReaderOk;
 }
 
-uint32_t ArchiveReader::PrepareStaged(int32_t index, const wchar_t* path, StagedEntry* staged, EntryData* data) {
-  if (!staged || !data || !zip_ || !path || !stream_.view) return kReaderBadArgument;
-  unzFile zip = AsUnz(zip_);
-  unzCloseCurrentFile(zip);
+// The steps WriteStaged and PrepareStaged share: entry `index` checked and
+// the library on it, *staged named and timed for it, *info its record.
+uint32_t ArchiveReader::BeginStaged(int32_t index, const wchar_t* path, StagedEntry* staged, ZipEntryInfo* info) {
+  staged->file.Reset();
+  if (!zip_ || !path) return kReaderBadArgument;
+  unzCloseCurrentFile(AsUnz(zip_));
   if (index < 0 || index >= DeclaredEntryCount()) return kReaderBadArgument;
-  ZipEntryInfo info;
-  uint32_t code = EntryInfo(index, &info);
+  uint32_t code = EntryInfo(index, info);
   if (code != kReaderOk) return code;
+  // A saved record may have been returned without moving the library.
   if (!PositionOn(index)) return kReaderBadLocalHeader;
+
+  // The entry is written under a staging name beside its target and moved
+  // over the target only once it is complete, closed and timed: a failure or
+  // a crash never leaves a half-written file under a name the product uses,
+  // nor harms the file it was to replace. The staging file of a crashed run
+  // is overwritten by the next.
+  staged->target = path;
+  staged->staging = staged->target + kStagingSuffix;
+  staged->creationTime = info->creationTime;
+  staged->lastAccessTime = info->lastAccessTime;
+  staged->lastWriteTime = info->lastWriteTime;
+  return kReaderOk;
+}
+
+uint32_t ArchiveReader::PrepareStaged(int32_t index, const wchar_t* path, StagedEntry* staged, EntryData* data) {
+  if (!staged || !data || !stream_.view) return kReaderBadArgument;
+  ZipEntryInfo info;
+  uint32_t code = BeginStaged(index, path, staged, &info);
+  if (code != kReaderOk) return code;
+  unzFile zip = AsUnz(zip_);
   unz_file_info central = {};
   if (unzGetCurrentFileInfo(zip, &central, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
     return kReaderBadLocalHeader;
@@ -342,12 +364,6 @@ uint32_t ArchiveReader::PrepareStaged(int32_t index, const wchar_t* path, Staged
   unzCloseCurrentFile(zip);
   if (start > fileSize_) return kReaderBadLocalHeader;
 
-  staged->file.Reset();
-  staged->target = path;
-  staged->staging = staged->target + kStagingSuffix;
-  staged->creationTime = info.creationTime;
-  staged->lastAccessTime = info.lastAccessTime;
-  staged->lastWriteTime = info.lastWriteTime;
   data->start = stream_.view + start;
   data->available = fileSize_ - start;
   data->compressedSize = static_cast<uint32_t>(central.compressed_size);
@@ -360,27 +376,10 @@ uint32_t ArchiveReader::PrepareStaged(int32_t index, const wchar_t* path, Staged
 
 uint32_t ArchiveReader::WriteStaged(int32_t index, const wchar_t* path, StagedEntry* staged) {
   if (!staged) return kReaderBadArgument;
-  staged->file.Reset();
-  if (!zip_ || !path) return kReaderBadArgument;
-  unzFile zip = AsUnz(zip_);
-  unzCloseCurrentFile(zip);
-  if (index < 0 || index >= DeclaredEntryCount()) return kReaderBadArgument;
   ZipEntryInfo info;
-  uint32_t code = EntryInfo(index, &info);
+  uint32_t code = BeginStaged(index, path, staged, &info);
   if (code != kReaderOk) return code;
-  // A saved record may have been returned without moving the library.
-  if (!PositionOn(index)) return kReaderBadLocalHeader;
-
-  // The entry is written under a staging name beside its target and moved
-  // over the target only once it is complete, closed and timed: a failure or
-  // a crash never leaves a half-written file under a name the product uses,
-  // nor harms the file it was to replace. The staging file of a crashed run
-  // is overwritten by the next.
-  staged->target = path;
-  staged->staging = staged->target + kStagingSuffix;
-  staged->creationTime = info.creationTime;
-  staged->lastAccessTime = info.lastAccessTime;
-  staged->lastWriteTime = info.lastWriteTime;
+  unzFile zip = AsUnz(zip_);
   OwnedFile target(CreateFileW(staged->staging.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                info.attributes, nullptr));
   if (!target) return kReaderOpenFailed;

@@ -172,6 +172,7 @@ class ArchiveReader {
  private:
   ArchiveReader() = default;
   bool PositionOn(int32_t index);
+  uint32_t BeginStaged(int32_t index, const wchar_t* path, StagedEntry* staged, ZipEntryInfo* info);
   uint32_t ReadLocalExtraField(uint8_t** field, uint32_t* length);
 
   // The archive file as the unzip library reads it: the handle and either a
