@@ -281,12 +281,14 @@ int ExtractArchive(const char* archivePath, const char* folder, ExtractProgressF
       staged.finalAttributes = FILE_ATTRIBUTE_NORMAL;
       finisher->SubmitWrite(i, std::move(staged), data);
     } else {
-      // A read-only file from an earlier run may refuse the staging file's
-      // creation: it is made writable and tried once more.
+      // A read-only file from an earlier run (the target, or the staging
+      // file a killed run left with its entry's READONLY) may refuse the
+      // staging file's creation: both are made writable and tried once more.
       StagedEntry staged;
       uint32_t code = reader->WriteStaged(i, path.c_str(), &staged);
       if (code == kReaderOpenFailed) {
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        SetFileAttributesW((path + kStagingSuffix).c_str(), FILE_ATTRIBUTE_NORMAL);
         code = reader->WriteStaged(i, path.c_str(), &staged);
       }
       if (code != kReaderOk) {

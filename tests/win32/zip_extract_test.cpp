@@ -114,7 +114,9 @@ TEST(ExtractArchiveTest, CompleteRunRemovesStagingFilesLeftBehind) {
   ASSERT_TRUE(CreateDirectoryW(Wide(target + "\\kept.setup-part").c_str(), nullptr));
   for (const char* left : {"\\a.txt.setup-part", "\\old.dll.setup-part", "\\sub\\gone.txt.SETUP-PART"})
     ASSERT_TRUE(WriteBytes(target + left, "half"));
-  ASSERT_TRUE(SetFileAttributesW(Wide(target + "\\old.dll.setup-part").c_str(), FILE_ATTRIBUTE_READONLY));
+  // A killed run's staging file carries its entry's attributes, READONLY among them.
+  for (const char* readOnly : {"\\old.dll.setup-part", "\\a.txt.setup-part"})
+    ASSERT_TRUE(SetFileAttributesW(Wide(target + readOnly).c_str(), FILE_ATTRIBUTE_READONLY));
   ASSERT_TRUE(WriteBytes(target + "\\notes.setup-partial", "the user's"));
   Recorder recorder;
   EXPECT_EQ(RunExtract(archive, target, &recorder), kExtractSucceeded);
