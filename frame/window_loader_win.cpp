@@ -133,8 +133,8 @@ void StackControls(LiveForm& form) {
 }
 
 // Puts a control under parent at (left, top) of the parent's client area.
-// Most controls are created under the window at their place and stay there,
-// so nothing is changed for a control that is already where it belongs.
+// Loading makes most controls there already: nothing is changed for a
+// control that is where it belongs.
 void PlaceControl(HWND hwnd, HWND parent, int left, int top) {
   if (GetParent(hwnd) != parent) SetParent(hwnd, parent);
   RECT rect;
