@@ -65,6 +65,8 @@ setup_runtime_target(frame_win)
 add_library(frame_entry OBJECT frame/process_entry_win.cpp frame/terminate_win.cpp)
 target_link_libraries(frame_entry PUBLIC frame_win)
 setup_runtime_target(frame_entry)
+# frame/process_entry_win.cpp is the whole start-up: none of the toolchain's.
+target_link_options(frame_entry INTERFACE -nostartfiles)
 
 # The skin widgets: the unit types of pictures, labels, buttons, progress bar
 # and timer (every ui/*_win.cpp).

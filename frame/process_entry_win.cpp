@@ -2,7 +2,11 @@
 // the frame.
 #include <windows.h>
 
+#include <cfloat>
+
 #include "frame/program_frame_win.h"
+
+extern "C" void __main();  // runs the static constructors (toolchain library)
 
 namespace {
 
@@ -19,13 +23,30 @@ void RestrictDllSearchToSystemFolder() {
 
 }  // namespace
 
-// Process entry: the frame's instance start runs the program entry; a result
-// of 0 leads to the instance end, which shuts the runtime down and ends the
-// process with the code carried by the quit message.
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+// The process's first code, in place of the toolchain's start-up code, none
+// of which the program needs: it reads its command line through
+// GetCommandLineW, uses no thread-local variables, has no data imported from
+// DLLs to patch, and ends only through ExitProcess. The static objects are
+// constructed here; their destructors would run at exit(), which nothing
+// calls, so atexit keeps none of them.
+//
+// The frame's instance start runs the program entry; a result of 0 leads to
+// the instance end, which shuts the runtime down and ends the process with
+// the code carried by the quit message. On i386 the system enters with the
+// stack aligned to 4 bytes only; it is aligned here for the code the compiler
+// made.
+extern "C" [[noreturn]] __attribute__((force_align_arg_pointer)) void WinMainCRTStartup() {
+  _fpreset();  // the floating-point state the start-up code used to set
+  __main();    // the static constructors
   RestrictDllSearchToSystemFolder();
   Frame();
   int result = ProgramEntry();
   int code = result == 0 ? Frame().quitCode : result;
   FrameExitProgram(code);
 }
+
+// The console subsystem's entry, for programs on the frame linked as console
+// programs (the linker enters each subsystem by its own name).
+extern "C" [[noreturn]] __attribute__((force_align_arg_pointer)) void mainCRTStartup() { WinMainCRTStartup(); }
+
+extern "C" int atexit(void (*)()) { return 0; }
