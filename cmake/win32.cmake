@@ -66,7 +66,9 @@ add_library(frame_entry OBJECT frame/process_entry_win.cpp frame/terminate_win.c
 target_link_libraries(frame_entry PUBLIC frame_win)
 setup_runtime_target(frame_entry)
 # frame/process_entry_win.cpp is the whole start-up: none of the toolchain's.
-target_link_options(frame_entry INTERFACE -nostartfiles)
+# That leaves nothing to patch references to data in DLLs at run time, so
+# the linker must refuse them rather than leave such patches behind.
+target_link_options(frame_entry INTERFACE -nostartfiles -Wl,--disable-auto-import)
 
 # The skin widgets: the unit types of pictures, labels, buttons, progress bar
 # and timer (every ui/*_win.cpp).
