@@ -67,8 +67,17 @@ target_link_libraries(frame_entry PUBLIC frame_win)
 setup_runtime_target(frame_entry)
 # frame/process_entry_win.cpp is the whole start-up: none of the toolchain's.
 # That leaves nothing to patch references to data in DLLs at run time, so
-# the linker must refuse them rather than leave such patches behind.
-target_link_options(frame_entry INTERFACE -nostartfiles -Wl,--disable-auto-import)
+# the linker must refuse them rather than leave such patches behind. The
+# entry is named for every subsystem alike (C names carry a leading
+# underscore on i386), and a link that cannot find it fails instead of
+# entering at the start of the code.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(FRAME_ENTRY_SYMBOL _WinMainCRTStartup)
+else()
+  set(FRAME_ENTRY_SYMBOL WinMainCRTStartup)
+endif()
+target_link_options(frame_entry INTERFACE -nostartfiles -Wl,--disable-auto-import -Wl,--fatal-warnings
+                    -Wl,-e,${FRAME_ENTRY_SYMBOL})
 
 # The skin widgets: the unit types of pictures, labels, buttons, progress bar
 # and timer (every ui/*_win.cpp).

@@ -45,8 +45,4 @@ extern "C" [[noreturn]] __attribute__((force_align_arg_pointer)) void WinMainCRT
   FrameExitProgram(code);
 }
 
-// The console subsystem's entry, for programs on the frame linked as console
-// programs (the linker enters each subsystem by its own name).
-extern "C" [[noreturn]] __attribute__((force_align_arg_pointer)) void mainCRTStartup() { WinMainCRTStartup(); }
-
 extern "C" int atexit(void (*)()) { return 0; }
