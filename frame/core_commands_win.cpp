@@ -79,8 +79,14 @@ void CmdWriteBytesToFile(ArgValue* result, int argCount, const ArgValue* args) {
   std::wstring widePath = WideFromGbk(path);
   DWORD attributes = GetFileAttributesW(widePath.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return;
+  // A new file first, replacing only one that is there: replacing truncates,
+  // and a file system may then push all the bytes to disk at the close
+  // instead of in its own time (ext4 under Wine does).
   OwnedFile file(
-      CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+      CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file && GetLastError() == ERROR_FILE_EXISTS)
+    file.Reset(
+        CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return;
   bool ok = true;
   for (int i = 1; i < argCount && ok; ++i) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 #include <utility>
+#include <vector>
 
 #include "frame/wide_text_win.h"
 #include "payload/entry_rules.h"
@@ -131,6 +132,18 @@ void DeleteStaging(const std::wstring& staging) {
 
 const FILETIME* TimeOrNull(const FILETIME& t) {
   return (t.dwLowDateTime == 0 && t.dwHighDateTime == 0) ? nullptr : &t;
+}
+
+// Renames the open file to `target` unless something is there already.
+bool RenameIfNew(HANDLE file, const std::wstring& target) {
+  const size_t nameBytes = target.size() * sizeof(wchar_t);
+  std::vector<uint8_t> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
+  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  rename->ReplaceIfExists = FALSE;
+  rename->RootDirectory = nullptr;
+  rename->FileNameLength = static_cast<DWORD>(nameBytes);
+  memcpy(rename->FileName, target.c_str(), nameBytes + sizeof(wchar_t));
+  return SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(buffer.size())) != 0;
 }
 
 LONGLONG FileTimeQuad(const FILETIME& t) {
@@ -380,8 +393,7 @@ uint32_t ArchiveReader::WriteStaged(int32_t index, const wchar_t* path, StagedEn
   uint32_t code = BeginStaged(index, path, staged, &info);
   if (code != kReaderOk) return code;
   unzFile zip = AsUnz(zip_);
-  OwnedFile target(CreateFileW(staged->staging.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               info.attributes, nullptr));
+  OwnedFile target(CreateStaging(staged->staging, info.attributes));
   if (!target) return kReaderOpenFailed;
 
   bool error = unzOpenCurrentFile(zip) != UNZ_OK;
@@ -413,7 +425,18 @@ uint32_t ArchiveReader::WriteStaged(int32_t index, const wchar_t* path, StagedEn
   return kReaderOk;
 }
 
-uint32_t ArchiveReader::CloseStaged(StagedEntry* staged) {
+HANDLE ArchiveReader::CreateStaging(const std::wstring& staging, DWORD attributes) {
+  HANDLE file = CreateFileW(staging.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, attributes, nullptr);
+  if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return file;
+  file = CreateFileW(staging.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr);
+  if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED &&
+      SetFileAttributesW(staging.c_str(), FILE_ATTRIBUTE_NORMAL)) {
+    file = CreateFileW(staging.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr);
+  }
+  return file;
+}
+
+uint32_t ArchiveReader::CloseStaged(StagedEntry* staged, bool placeIfNew) {
   if (!staged || !staged->file) return kReaderBadArgument;
   if (GetFileType(staged->file.get()) == FILE_TYPE_DISK) {
     if (staged->finalAttributes == 0) {
@@ -429,22 +452,32 @@ uint32_t ArchiveReader::CloseStaged(StagedEntry* staged) {
       basic.FileAttributes = staged->finalAttributes;
       SetFileInformationByHandle(staged->file.get(), FileBasicInfo, &basic, sizeof basic);
     }
+    // The file is complete, timed and attributed: a new name may receive it
+    // now. Renaming without replacing fails when anything is at the target;
+    // the move after the close then deals with it.
+    if (placeIfNew) staged->placed = RenameIfNew(staged->file.get(), staged->target);
   }
   // A close that fails (a full disk found late) fails the entry.
   if (!CloseHandle(staged->file.release())) {
-    DeleteStaging(staged->staging);
+    DeleteStaging(staged->placed ? staged->target : staged->staging);
+    staged->placed = false;
     return kReaderDataError;
   }
   return kReaderOk;
 }
 
 bool ArchiveReader::MoveStaged(const StagedEntry& staged) {
-  return MoveFileExW(staged.staging.c_str(), staged.target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  return staged.placed || MoveFileExW(staged.staging.c_str(), staged.target.c_str(),
+                                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 void ArchiveReader::DiscardStaged(StagedEntry* staged) {
   if (!staged) return;
   staged->file.Reset();
-  if (!staged->staging.empty()) DeleteStaging(staged->staging);
+  if (staged->placed) {
+    DeleteStaging(staged->target);
+    staged->placed = false;
+  } else if (!staged->staging.empty()) {
+    DeleteStaging(staged->staging);
+  }
 }

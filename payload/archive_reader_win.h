@@ -64,6 +64,9 @@ struct StagedEntry {
   // Attributes CloseStaged gives the file together with its times; 0 keeps
   // those it was created with (the entry's).
   uint32_t finalAttributes = 0;
+  // Set by CloseStaged when it moved the file to its target, which did not
+  // exist: the file is in place, and its removal restores what was there.
+  bool placed = false;
 };
 
 // Where an entry's data lies in the reader's view of the archive, with what
@@ -153,16 +156,29 @@ class ArchiveReader {
   // kReaderBadArgument also when the archive is not read through a view.
   uint32_t PrepareStaged(int32_t index, const wchar_t* path, StagedEntry* staged, EntryData* data);
   bool HasView() const { return stream_.view != nullptr; }
+  // CreateStaging: opens the staging file for writing, created with
+  // `attributes`. A new file is asked for first and an existing one replaced
+  // only when there is one (left by a killed run; a READONLY attribute it
+  // carries is cleared first): replacing truncates, and a file system may
+  // then push the data to disk at the close, which a new file leaves to the
+  // system's own write-back (ext4 does so under Wine, which truncates every
+  // file it opens to replace). INVALID_HANDLE_VALUE when it cannot be opened.
+  static HANDLE CreateStaging(const std::wstring& staging, DWORD attributes);
   // CloseStaged: sets the times, and finalAttributes when given, in one call
-  // on the open file (a disk file only), then closes it. A close that fails
-  // deletes the staging file and gives kReaderDataError. Touches no reader:
-  // any thread may call it.
-  static uint32_t CloseStaged(StagedEntry* staged);
+  // on the open file (a disk file only), then closes it. With placeIfNew, a
+  // file whose target does not exist is first renamed to it through its own
+  // handle (staged->placed; one request instead of a move by name after the
+  // close); a target that exists is left for MoveStaged. A close that fails
+  // deletes the file, wherever it is, and gives kReaderDataError. Touches no
+  // reader: any thread may call it.
+  static uint32_t CloseStaged(StagedEntry* staged, bool placeIfNew = false);
   // MoveStaged: moves the closed staging file over its target (replacing,
-  // write-through). False when the move fails; the staging file then stays
-  // for another try or for DiscardStaged. Any thread.
+  // write-through); true at once for a file already placed. False when the
+  // move fails; the staging file then stays for another try or for
+  // DiscardStaged. Any thread.
   static bool MoveStaged(const StagedEntry& staged);
-  // DiscardStaged: closes the file if still open and deletes the staging file.
+  // DiscardStaged: closes the file if still open and deletes it: the staging
+  // file, or the target a placed file was renamed to.
   static void DiscardStaged(StagedEntry* staged);
 
   // close: closes any open entry data and the archive with its file handle.

@@ -22,9 +22,9 @@ EntryFinisher::~EntryFinisher() {
 unsigned EntryFinisher::WorkersForThisMachine() {
   SYSTEM_INFO system = {};
   GetSystemInfo(&system);
-  unsigned n = system.dwNumberOfProcessors;
+  unsigned n = system.dwNumberOfProcessors * 2;
   if (n < 1) n = 1;
-  if (n > 4) n = 4;
+  if (n > 8) n = 8;
   return n;
 }
 
@@ -173,9 +173,10 @@ void EntryFinisher::Cancel() {
     if (!busy || workers_.empty()) break;
     SleepConditionVariableSRW(&jobDone_, &lock_, INFINITE, 0);
   }
-  // Without workers the calling thread discards.
+  // Without workers the calling thread discards; files placed under a new
+  // name ahead of their report are removed again.
   for (const std::unique_ptr<Job>& job : inFlight_) {
-    if (job->state != State::kDone) ArchiveReader::DiscardStaged(&job->staged);
+    if (job->state != State::kDone || job->staged.placed) ArchiveReader::DiscardStaged(&job->staged);
   }
   // No file behind a failed or stopped entry was moved into place: the
   // folders made for later entries are empty again.
@@ -257,8 +258,10 @@ void EntryFinisher::Step(Job* job, bool move, bool discard, EntryWriter* writer,
       *code = writer ? writer->Write(job->data, &staged) : kReaderDataError;
       if (*code != kReaderOk) return;
     }
-    *code = ArchiveReader::CloseStaged(&staged);
-    if (*code == kReaderOk) *next = State::kClosed;
+    // Placed at once when its target is new: a stop or failure before its
+    // report removes it again (Cancel).
+    *code = ArchiveReader::CloseStaged(&staged, true);
+    if (*code == kReaderOk) *next = staged.placed ? State::kDone : State::kClosed;
   } else {
     // A read-only file from an earlier run refuses to be replaced: it is
     // made writable and the move tried once more.

@@ -4,18 +4,20 @@
 // writes it with its own EntryWriter, so several entries are inflated and
 // written at once), or as a staging file that is complete but still open
 // (ArchiveReader::WriteStaged, when the calling thread wrote it). A worker
-// then sets its times and final attributes, closes it and moves it over its
-// target (ArchiveReader::CloseStaged, MoveStaged). Closing is where a file
-// system (or a virus scanner hooked into it) spends most of its time per
-// file, and none of it needs the archive.
+// then sets its times and final attributes and closes it; one whose target
+// does not exist yet is renamed to it just before the close, one that is to
+// replace a file is moved over it after the close (ArchiveReader::CloseStaged,
+// MoveStaged). Closing is where a file system (or a virus scanner hooked into
+// it) spends most of its time per file, and none of it needs the archive.
 //
 // Entries are handed out again, finished, in the order they came in, so the
-// caller reports them in archive order. Moves keep that order too and wait
-// for the caller: an entry is moved over its target only after the caller
-// has taken the entry before it and called AllowNextMove. An entry whose
-// move is not allowed yet can still be cancelled: when the caller stops
-// after a failure or a stop request, the entries behind it never reach their
-// targets and leave no staging file.
+// caller reports them in archive order. Moves over existing files keep that
+// order too and wait for the caller: such an entry is moved over its target
+// only after the caller has taken the entry before it and called
+// AllowNextMove, so that a stop never replaces a file behind the stopped
+// entry. An entry not taken yet can still be cancelled: when the caller stops
+// after a failure or a stop request, the entries behind it leave no staging
+// file, and those already placed under new names are removed again.
 //
 // Windows only. One extracting thread uses a finisher; the workers are its own.
 #pragma once
@@ -44,7 +46,8 @@ class EntryFinisher {
   EntryFinisher(const EntryFinisher&) = delete;
   EntryFinisher& operator=(const EntryFinisher&) = delete;
 
-  // A worker count for this machine: one per processor, at most 4.
+  // A worker count for this machine: two per processor, at most 8. A worker
+  // spends much of its time waiting on the file system, not on a processor.
   static unsigned WorkersForThisMachine();
 
   // Entries handed over and not yet taken back. Hand over at most
@@ -89,9 +92,10 @@ class EntryFinisher {
   // path must wait until that entry is finished.
   bool Pending(const std::wstring& path) const;
 
-  // Entries not moved yet are closed and their staging files deleted, and
-  // the folders of entries not taken yet removed; waits until no worker
-  // touches any entry, then forgets them all.
+  // Entries not taken yet are undone: those not moved are closed and their
+  // staging files deleted, those placed under new names deleted, and their
+  // folders removed; waits until no worker touches any entry, then forgets
+  // them all.
   void Cancel();
 
  private:

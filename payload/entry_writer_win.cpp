@@ -12,15 +12,7 @@ EntryWriter::~EntryWriter() {
 
 uint32_t EntryWriter::Write(const EntryData& data, StagedEntry* staged) {
   if (!staged || !piece_) return kReaderDataError;
-  // A staging file left by a killed run may carry its entry's READONLY
-  // attribute, which refuses CREATE_ALWAYS: cleared, then tried once more.
-  OwnedFile file(CreateFileW(staged->staging.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                             data.attributes, nullptr));
-  if (!file && GetLastError() == ERROR_ACCESS_DENIED &&
-      SetFileAttributesW(staged->staging.c_str(), FILE_ATTRIBUTE_NORMAL)) {
-    file.Reset(CreateFileW(staged->staging.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, data.attributes,
-                           nullptr));
-  }
+  OwnedFile file(ArchiveReader::CreateStaging(staged->staging, data.attributes));
   if (!file) return kReaderOpenFailed;
   uint32_t crc = 0;
   const bool written = data.method == 0 ? Copy(data, file.get(), &crc) : Inflate(data, file.get(), &crc);

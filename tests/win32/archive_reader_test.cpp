@@ -187,6 +187,45 @@ TEST(ArchiveReaderTest, StagedStepsKeepTheTargetUntilTheMove) {
   EXPECT_EQ(reader->WriteStaged(2, Wide(scratch / "c.txt").c_str(), &staged), kReaderBadArgument);
 }
 
+// Closing with placement: a file whose target is new goes there through its
+// own handle, complete and timed, and discarding it removes it again; a
+// target that exists stays untouched until the move. A staging file left by
+// a killed run is replaced.
+TEST(ArchiveReaderTest, CloseStagedPlacesOnlyNewTargets) {
+  ScratchFolder scratch;
+  std::string path = WriteArchive(scratch, BuildArchive({FileEntry("a.txt", LargeText(30000))}));
+  auto reader = ArchiveReader::Open(path.c_str());
+  ASSERT_NE(reader, nullptr);
+
+  const std::string fresh = scratch / "fresh.txt";
+  ASSERT_TRUE(WriteBytes(fresh + ".setup-part", "left by a killed run"));
+  StagedEntry placed;
+  ASSERT_EQ(reader->WriteStaged(0, Wide(fresh).c_str(), &placed), kReaderOk);
+  placed.finalAttributes = FILE_ATTRIBUTE_NORMAL;
+  ASSERT_EQ(ArchiveReader::CloseStaged(&placed, true), kReaderOk);
+  EXPECT_TRUE(placed.placed);
+  EXPECT_FALSE(IsFile(fresh + ".setup-part"));
+  EXPECT_EQ(ReadBytes(fresh), LargeText(30000));
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  ASSERT_TRUE(GetFileAttributesExW(Wide(fresh).c_str(), GetFileExInfoStandard, &data));
+  EXPECT_EQ(FileTimeValue(data.ftLastWriteTime), ExpectedDosTimeAsUtc());
+  EXPECT_TRUE(ArchiveReader::MoveStaged(placed));
+  EXPECT_EQ(ReadBytes(fresh), LargeText(30000));
+  ArchiveReader::DiscardStaged(&placed);
+  EXPECT_FALSE(IsFile(fresh));
+
+  const std::string existing = scratch / "existing.txt";
+  ASSERT_TRUE(WriteBytes(existing, "old"));
+  StagedEntry waiting;
+  ASSERT_EQ(reader->WriteStaged(0, Wide(existing).c_str(), &waiting), kReaderOk);
+  ASSERT_EQ(ArchiveReader::CloseStaged(&waiting, true), kReaderOk);
+  EXPECT_FALSE(waiting.placed);
+  EXPECT_EQ(ReadBytes(existing), "old");
+  ASSERT_TRUE(ArchiveReader::MoveStaged(waiting));
+  EXPECT_EQ(ReadBytes(existing), LargeText(30000));
+  EXPECT_FALSE(IsFile(existing + ".setup-part"));
+}
+
 TEST(ArchiveReaderTest, ExtractCreatesNoFolders) {
   ScratchFolder scratch;
   std::string path = WriteArchive(scratch, BuildArchive({FileEntry("a.txt", "abc")}));
