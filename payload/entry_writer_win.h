@@ -21,7 +21,7 @@ class EntryWriter {
   EntryWriter(const EntryWriter&) = delete;
   EntryWriter& operator=(const EntryWriter&) = delete;
 
-  // Creates staged->staging (GENERIC_WRITE, no sharing, CREATE_ALWAYS,
+  // Creates staged->staging (ArchiveReader::CreateStaging, with
   // data.attributes), writes the entry's bytes and checks them against its
   // size and CRC-32; a deflated entry is inflated from at most its
   // compressed size, and only its declared size is ever written.

@@ -233,14 +233,26 @@ class Bench {
     return ok;
   }
 
+  // Removes the last install. Its folder is first moved aside, into a
+  // folder emptied only at the end (EmptyTrash): deleting thousands of files
+  // right before the next install would make that install's file creations
+  // slower than any user's (ext4 skips inodes freed within the last minute
+  // when it hands out new ones, one by one).
   void Clean() {
     if (!folder_.empty()) {
-      ziptest::RemoveTree(folder_);
+      const std::string trash = TrashFolder();
+      CreateDirectoryA(trash.c_str(), nullptr);
+      const std::string aside = trash + "\\" + std::to_string(++trashed_);
+      if (!MoveFileA(folder_.c_str(), aside.c_str())) ziptest::RemoveTree(folder_);
       std::string parent = folder_.substr(0, folder_.find_last_of('\\'));
       RemoveDirectoryA(parent.c_str());  // only when empty: the brand's folder
     }
     DeleteFileA(link_.c_str());
     DeleteFileA(tempArchive_.c_str());
+  }
+
+  void EmptyTrash() {
+    if (!folder_.empty()) ziptest::RemoveTree(TrashFolder());
   }
 
   // Time from process start to a visible top-level window with this title;
@@ -273,6 +285,9 @@ class Bench {
   }
 
  private:
+  // Beside the brand's folder, on the same drive (a move, not a copy).
+  std::string TrashFolder() const { return folder_.substr(0, 3) + "install-bench-trash"; }
+
   // True when exe is a PE image for i386 (the NSIS installers are).
   static bool IsI386Program(const std::string& exe) {
     std::string bytes = ziptest::ReadBytes(exe.c_str());
@@ -357,6 +372,7 @@ class Bench {
 
   std::string product_;
   std::string folder_;
+  int trashed_ = 0;
   std::string link_;
   std::string tempArchive_;
   std::string error_;
@@ -386,7 +402,8 @@ void PrintResult(const char* kind, const std::string& label, const Samples& samp
   std::printf("result %s %s|%.4f %.4f\n", kind, label.c_str(), samples.Best(), samples.Median());
 }
 
-int Failed(const Bench& bench) {
+int Failed(Bench& bench) {
+  bench.EmptyTrash();
   std::printf("install_bench: %s\n", bench.error().c_str());
   return 1;
 }
@@ -471,6 +488,7 @@ int main(int argc, char** argv) {
       return Failed(bench);
   }
   bench.Clean();
+  bench.EmptyTrash();
 
   std::printf("\nInstall, %d rounds, seconds (setup.exe: click to exit; NSIS: /S start to exit)\n", rounds);
   std::printf("  %-30s %8s %8s   %8s %8s   %13s\n", "", "setup", "", "NSIS", "", "ours/NSIS");
