@@ -58,10 +58,22 @@ BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM param) {
   }
 }
 
-std::vector<HWND> TopLevelWindows() {
-  WindowList list;
-  EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&list));
-  return std::move(list.windows);
+// Every top-level window, or only those of a class when one is named: the
+// window system then picks them out itself, in a request or two instead of
+// a few per window (under Wine each goes to the one server process, which
+// also serves every file call of the program being watched).
+std::vector<HWND> TopLevelWindows(const char* className) {
+  if (className == nullptr) {
+    WindowList list;
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&list));
+    return std::move(list.windows);
+  }
+  const std::wstring wideClass = WideOf(className);
+  std::vector<HWND> windows;
+  for (HWND hwnd = FindWindowExW(nullptr, nullptr, wideClass.c_str(), nullptr); hwnd != nullptr;
+       hwnd = FindWindowExW(nullptr, hwnd, wideClass.c_str(), nullptr))
+    windows.push_back(hwnd);
+  return windows;
 }
 
 bool ClassIs(HWND hwnd, const char* className) {
@@ -96,7 +108,7 @@ HWND FindTopWindowWhile(DWORD processId, HANDLE process, const char* caption,
                         const char* className, DWORD timeoutMs) {
   DWORD start = GetTickCount();
   for (;;) {
-    for (HWND hwnd : TopLevelWindows()) {
+    for (HWND hwnd : TopLevelWindows(className)) {
       if (TopWindowMatches(hwnd, processId, caption, className)) return hwnd;
     }
     if (process != nullptr && WaitForSingleObject(process, 0) == WAIT_OBJECT_0)
