@@ -320,12 +320,13 @@ class Bench {
     }
   };
 
-  // Each look for the box walks every top-level window, a burst of requests
-  // to the window system (under Wine, to the one server process that also
-  // serves every file call of the install being timed). So the pause between
-  // looks grows with the time waited, to a hundredth of it (at most 20 ms):
-  // the box is seen at most 1 % late, and a long install is not slowed by
-  // the watching, as the peer, timed by its exit alone, is not.
+  // Each look for the box asks the window system for the dialog windows and
+  // about each of them (under Wine, requests to the one server process that
+  // also serves every file call of the install being timed). So the pause
+  // between looks grows with the time waited, to a hundredth of it (at most
+  // 20 ms): the box is seen at most 1 % late, and a long install is slowed
+  // by the watching as little as can be, since the peer, timed by its exit
+  // alone, is not watched at all.
   static HWND WaitForBox(const testdriver::Process& process, const char* caption, DWORD timeoutMs, DWORD pollMs,
                          const PhaseProbe* probe) {
     const double begin = Now();
