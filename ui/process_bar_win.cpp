@@ -61,13 +61,24 @@ bool EnsureProgressClass() {
   return registered;
 }
 
+// Range and position reach the control by its own messages. From the
+// window's thread they are sent. From any other thread they are posted: the
+// writer (the extraction, which reports after every entry) goes on without
+// waiting for the window thread, and both kinds go through the one queue, so
+// the control takes them in the order they were written.
+void ToControl(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId() ||
+      !PostMessageW(hwnd, message, wParam, lParam))
+    SendMessageW(hwnd, message, wParam, lParam);
+}
+
 void SendRange(HWND hwnd, const ProcessBarRecord& r) {
   BarRange range = ProcessBarRange(r.minimum, r.maximum);
-  SendMessageW(hwnd, PBM_SETRANGE, 0, MAKELPARAM(range.low, range.high));
+  ToControl(hwnd, PBM_SETRANGE, 0, MAKELPARAM(range.low, range.high));
 }
 
 void SendPosition(HWND hwnd, const ProcessBarRecord& r) {
-  SendMessageW(hwnd, PBM_SETPOS, static_cast<WPARAM>(ProcessBarShownPosition(r.minimum, r.maximum, r.position)), 0);
+  ToControl(hwnd, PBM_SETPOS, static_cast<WPARAM>(ProcessBarShownPosition(r.minimum, r.maximum, r.position)), 0);
 }
 
 // Subclass of the control: frees the unit when the window goes. (The frame
@@ -126,8 +137,9 @@ int64_t GetBarProperty(void* live, int index) {
   return 0;
 }
 
-// The control's own messages do the work, and SendMessage carries them to
-// the window's thread, so a write from a worker thread needs nothing more.
+// The control's own messages do the work, and they reach the window's
+// thread however they are sent (ToControl), so a write from a worker thread
+// needs nothing more. Reads come from the record, never from the control.
 int SetBarProperty(void* live, int index, const ArgValue& value) {
   const int number = index + kFirstOwnProperty;
   HWND hwnd = static_cast<HWND>(live);

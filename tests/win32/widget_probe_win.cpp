@@ -410,6 +410,24 @@ int Bar() {
   WriteInt(kBar, kBarVertical, 1);
   ProbeLog("bar same=%d", UnitWindow(kBar) == rebuilt);
 
+  // Writes from another thread (the extraction's reports) do not wait for
+  // this thread, which does not pump meanwhile; the control takes range and
+  // position in the order written once it does.
+  struct Writer {
+    static DWORD WINAPI Run(void*) {
+      WriteInt(kBar, kBarMaximum, 200);
+      WriteInt(kBar, kBarPosition, 150);
+      return 0;
+    }
+  };
+  HANDLE writer = CreateThread(nullptr, 0, Writer::Run, nullptr, 0, nullptr);
+  const bool unanswered = WaitForSingleObject(writer, 5000) == WAIT_OBJECT_0;
+  ProbeLog("bar worker done without this thread=%d", unanswered);
+  while (WaitForSingleObject(writer, 0) != WAIT_OBJECT_0) PumpFor(10);
+  CloseHandle(writer);
+  Pump();
+  logBar("from worker");
+
   // The control class came from the system folder's comctl32.dll.
   char system[MAX_PATH], loaded[MAX_PATH] = "";
   GetSystemDirectoryA(system, MAX_PATH);

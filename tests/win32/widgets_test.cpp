@@ -85,6 +85,9 @@ TEST(ProcessBarWidget, ClampsRangeAndPositionAndRecreatesForStyles) {
       "bar recreated=1 old-gone=1 vertical=1 smooth=1",
       "bar rebuilt pos=30 range=0..100 Position=30 Minimum=0 Maximum=100",
       "bar same=1",
+      // Written from another thread while this one waited: both arrive, in order.
+      "bar worker done without this thread=1",
+      "bar from worker pos=150 range=0..200 Position=150 Minimum=0 Maximum=200",
       "comctl32 from system folder=1",
   });
 }
