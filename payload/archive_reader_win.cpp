@@ -339,6 +339,7 @@ uint32_t ArchiveReader::ExtractToFile(int32_t index, const wchar_t* path) {
 // the library on it, *staged named and timed for it, *info its record.
 uint32_t ArchiveReader::BeginStaged(int32_t index, const wchar_t* path, StagedEntry* staged, ZipEntryInfo* info) {
   staged->file.Reset();
+  staged->placed = false;
   if (!zip_ || !path) return kReaderBadArgument;
   unzCloseCurrentFile(AsUnz(zip_));
   if (index < 0 || index >= DeclaredEntryCount()) return kReaderBadArgument;
@@ -347,11 +348,12 @@ uint32_t ArchiveReader::BeginStaged(int32_t index, const wchar_t* path, StagedEn
   // A saved record may have been returned without moving the library.
   if (!PositionOn(index)) return kReaderBadLocalHeader;
 
-  // The entry is written under a staging name beside its target and moved
-  // over the target only once it is complete, closed and timed: a failure or
-  // a crash never leaves a half-written file under a name the product uses,
-  // nor harms the file it was to replace. The staging file of a crashed run
-  // is overwritten by the next.
+  // A file that replaces another is written under a staging name beside its
+  // target and moved over the target only once it is complete, closed and
+  // timed: a failure or a crash never harms the file it was to replace. The
+  // staging file of a crashed run is overwritten by the next. A new file is
+  // written under its own name (CreateEntryFile), which saves a rename; a
+  // failure deletes it again.
   staged->target = path;
   staged->staging = staged->target + kStagingSuffix;
   staged->creationTime = info->creationTime;
@@ -393,7 +395,7 @@ uint32_t ArchiveReader::WriteStaged(int32_t index, const wchar_t* path, StagedEn
   uint32_t code = BeginStaged(index, path, staged, &info);
   if (code != kReaderOk) return code;
   unzFile zip = AsUnz(zip_);
-  OwnedFile target(CreateStaging(staged->staging, info.attributes));
+  OwnedFile target(CreateEntryFile(staged, info.attributes));
   if (!target) return kReaderOpenFailed;
 
   bool error = unzOpenCurrentFile(zip) != UNZ_OK;
@@ -423,6 +425,13 @@ uint32_t ArchiveReader::WriteStaged(int32_t index, const wchar_t* path, StagedEn
     return kReaderDataError;
   }
   return kReaderOk;
+}
+
+HANDLE ArchiveReader::CreateEntryFile(StagedEntry* staged, DWORD attributes) {
+  HANDLE file =
+      CreateFileW(staged->target.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, attributes, nullptr);
+  staged->placed = file != INVALID_HANDLE_VALUE;
+  return staged->placed ? file : CreateStaging(staged->staging, attributes);
 }
 
 HANDLE ArchiveReader::CreateStaging(const std::wstring& staging, DWORD attributes) {
@@ -455,7 +464,7 @@ uint32_t ArchiveReader::CloseStaged(StagedEntry* staged, bool placeIfNew) {
     // The file is complete, timed and attributed: a new name may receive it
     // now. Renaming without replacing fails when anything is at the target;
     // the move after the close then deals with it.
-    if (placeIfNew) staged->placed = RenameIfNew(staged->file.get(), staged->target);
+    if (placeIfNew && !staged->placed) staged->placed = RenameIfNew(staged->file.get(), staged->target);
   }
   // A close that fails (a full disk found late) fails the entry.
   if (!CloseHandle(staged->file.release())) {

@@ -53,7 +53,8 @@ struct ZipEntryInfo {
   uint32_t uncompressedSize;  // from the central record
 };
 
-// An entry written under its staging name and not yet in place.
+// An entry being written, under its target's name when that was free, else
+// under its staging name until it is complete.
 struct StagedEntry {
   OwnedFile file;        // open for writing until CloseStaged
   std::wstring staging;  // the target's path plus ".setup-part"
@@ -64,8 +65,9 @@ struct StagedEntry {
   // Attributes CloseStaged gives the file together with its times; 0 keeps
   // those it was created with (the entry's).
   uint32_t finalAttributes = 0;
-  // Set by CloseStaged when it moved the file to its target, which did not
-  // exist: the file is in place, and its removal restores what was there.
+  // The file is at its target, which did not exist before: written there
+  // from the start (CreateEntryFile), or renamed to it by CloseStaged. Its
+  // removal restores what was there.
   bool placed = false;
 };
 
@@ -78,7 +80,7 @@ struct EntryData {
   uint32_t uncompressedSize = 0;
   uint32_t crc = 0;
   uint16_t method = 0;         // 0 stored, 8 deflate
-  uint32_t attributes = 0;     // the staging file is created with these
+  uint32_t attributes = 0;     // the file is created with these
 };
 
 class ArchiveReader {
@@ -119,18 +121,19 @@ class ArchiveReader {
   // same index without touching the file.
   uint32_t EntryInfo(int32_t index, ZipEntryInfo* out);
 
-  // extractToFile: writes entry `index` to `path + ".setup-part"`
-  // (CreateFileW, GENERIC_WRITE, no sharing, CREATE_ALWAYS, the entry's
-  // attributes), sets its times when it is a disk file, closes it and moves it
-  // over `path` (MoveFileExW, replacing, write-through). Creates no folders.
+  // extractToFile: writes entry `index` to `path` when nothing is there
+  // yet, else to `path + ".setup-part"` (CreateEntryFile, with the entry's
+  // attributes), sets its times when it is a disk file, closes it and, unless
+  // written in place, moves it over `path` (MoveFileExW, replacing,
+  // write-through). Creates no folders.
   //   kReaderOk              written and in place
-  //   kReaderOpenFailed      the staging file could not be created, or the
-  //                          move failed (the target is held open or
-  //                          read-only); the target is unchanged, no staging
-  //                          file is left
+  //   kReaderOpenFailed      the file could not be created, or the move
+  //                          failed (the target is held open or read-only);
+  //                          the target is unchanged, no staging file is left
   //   kReaderDataError       a read, inflate, write or close error, fewer bytes
   //                          than the entry's size, or a CRC-32 mismatch; the
-  //                          target is unchanged, no staging file is left
+  //                          target is unchanged (a new one is deleted
+  //                          again), no staging file is left
   //   and every error code of EntryInfo for the index.
   uint32_t ExtractToFile(int32_t index, const wchar_t* path);
   // The same for a GBK path.
@@ -139,10 +142,11 @@ class ArchiveReader {
   // extractToFile in steps, for a caller that finishes files on other
   // threads while this reader goes on to the next entry.
   //
-  // WriteStaged: the first step: creates the staging file, writes the entry's
-  // data and checks it, and hands the still open file over in *staged.
-  //   kReaderOk              *staged holds the open, complete staging file
-  //   kReaderOpenFailed      the staging file could not be created
+  // WriteStaged: the first step: creates the entry's file (CreateEntryFile),
+  // writes the entry's data and checks it, and hands the still open file over
+  // in *staged.
+  //   kReaderOk              *staged holds the open, complete file
+  //   kReaderOpenFailed      the file could not be created
   //   kReaderDataError       as for extractToFile; no staging file is left
   //   and every error code of EntryInfo for the index.
   // On any result but kReaderOk *staged holds no file.
@@ -164,11 +168,19 @@ class ArchiveReader {
   // system's own write-back (ext4 does so under Wine, which truncates every
   // file it opens to replace). INVALID_HANDLE_VALUE when it cannot be opened.
   static HANDLE CreateStaging(const std::wstring& staging, DWORD attributes);
+  // CreateEntryFile: opens the file an entry is written to, created with
+  // `attributes`: its target itself when nothing is there yet
+  // (staged->placed set: the file is where it belongs from the start, and
+  // its removal restores what was there), else its staging file
+  // (CreateStaging), so that an existing file stays whole until its
+  // replacement is complete.
+  static HANDLE CreateEntryFile(StagedEntry* staged, DWORD attributes);
   // CloseStaged: sets the times, and finalAttributes when given, in one call
   // on the open file (a disk file only), then closes it. With placeIfNew, a
   // file whose target does not exist is first renamed to it through its own
   // handle (staged->placed; one request instead of a move by name after the
-  // close); a target that exists is left for MoveStaged. A close that fails
+  // close); a target that exists is left for MoveStaged. A file written in
+  // place already is only timed and closed. A close that fails
   // deletes the file, wherever it is, and gives kReaderDataError. Touches no
   // reader: any thread may call it.
   static uint32_t CloseStaged(StagedEntry* staged, bool placeIfNew = false);
@@ -178,7 +190,7 @@ class ArchiveReader {
   // DiscardStaged. Any thread.
   static bool MoveStaged(const StagedEntry& staged);
   // DiscardStaged: closes the file if still open and deletes it: the staging
-  // file, or the target a placed file was renamed to.
+  // file, or the target a placed file is at.
   static void DiscardStaged(StagedEntry* staged);
 
   // close: closes any open entry data and the archive with its file handle.

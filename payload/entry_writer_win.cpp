@@ -12,7 +12,7 @@ EntryWriter::~EntryWriter() {
 
 uint32_t EntryWriter::Write(const EntryData& data, StagedEntry* staged) {
   if (!staged || !piece_) return kReaderDataError;
-  OwnedFile file(ArchiveReader::CreateStaging(staged->staging, data.attributes));
+  OwnedFile file(ArchiveReader::CreateEntryFile(staged, data.attributes));
   if (!file) return kReaderOpenFailed;
   uint32_t crc = 0;
   const bool written = data.method == 0 ? Copy(data, file.get(), &crc) : Inflate(data, file.get(), &crc);

@@ -21,15 +21,15 @@ class EntryWriter {
   EntryWriter(const EntryWriter&) = delete;
   EntryWriter& operator=(const EntryWriter&) = delete;
 
-  // Creates staged->staging (ArchiveReader::CreateStaging, with
+  // Creates the entry's file (ArchiveReader::CreateEntryFile, with
   // data.attributes), writes the entry's bytes and checks them against its
   // size and CRC-32; a deflated entry is inflated from at most its
   // compressed size, and only its declared size is ever written.
-  //   kReaderOk          staged->file holds the open, complete staging file
-  //   kReaderOpenFailed  the staging file could not be created, even after
-  //                      clearing the attributes of one left by a killed run
+  //   kReaderOk          staged->file holds the open, complete file
+  //   kReaderOpenFailed  the file could not be created, even after clearing
+  //                      the attributes of a staging file a killed run left
   //   kReaderDataError   corrupt or short data, a CRC-32 mismatch or a write
-  //                      error; no staging file is left
+  //                      error; the file is deleted again
   uint32_t Write(const EntryData& data, StagedEntry* staged);
 
  private:

@@ -118,9 +118,10 @@ bool MakeFolder(const std::wstring& path, std::vector<std::wstring>* created = n
 }
 
 // Removes the staging files a killed run left in the folders this archive
-// writes into. Each entry of the archive has replaced its own by now; this
-// takes those of entries the archive no longer has. Only names that end in
-// the staging suffix are touched (a pattern also matches short names).
+// writes into: those of entries that replaced an existing file were
+// replaced by now, those of entries written in place and of entries the
+// archive no longer has are still there. Only names that end in the staging
+// suffix are touched (a pattern also matches short names).
 void RemoveLeftStagingFiles(std::vector<std::wstring> folders) {
   std::sort(folders.begin(), folders.end());
   folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
@@ -269,8 +270,8 @@ int ExtractArchive(const char* archivePath, const char* folder, ExtractProgressF
       }
       finisher->SubmitMade(i, std::move(created));
     } else if (finisher->Threaded() && reader->HasView()) {
-      // Checked here, in archive order; written, closed and moved by the
-      // workers, several entries at once.
+      // Checked here, in archive order; written, closed and, unless written
+      // in place, moved by the workers, several entries at once.
       StagedEntry staged;
       EntryData data;
       uint32_t code = reader->PrepareStaged(i, path.c_str(), &staged, &data);
@@ -278,7 +279,10 @@ int ExtractArchive(const char* archivePath, const char* folder, ExtractProgressF
         Flow flow = reportFinished(true);
         return end(flow == Flow::kGoOn ? Flow::kFailed : flow);
       }
-      staged.finalAttributes = FILE_ATTRIBUTE_NORMAL;
+      // Made with the attributes every file of the install ends with
+      // (FILE_ATTRIBUTE_NORMAL), not with the entry's: nothing to change
+      // at its close but the times.
+      data.attributes = FILE_ATTRIBUTE_NORMAL;
       finisher->SubmitWrite(i, std::move(staged), data);
     } else {
       // A read-only file from an earlier run (the target, or the staging

@@ -187,28 +187,29 @@ TEST(ArchiveReaderTest, StagedStepsKeepTheTargetUntilTheMove) {
   EXPECT_EQ(reader->WriteStaged(2, Wide(scratch / "c.txt").c_str(), &staged), kReaderBadArgument);
 }
 
-// Closing with placement: a file whose target is new goes there through its
-// own handle, complete and timed, and discarding it removes it again; a
-// target that exists stays untouched until the move. A staging file left by
-// a killed run is replaced.
-TEST(ArchiveReaderTest, CloseStagedPlacesOnlyNewTargets) {
+// A file whose target is new is written there from the start, and closing
+// it only times it; discarding it removes it again. A target that exists
+// stays untouched until the move, and the staging file a killed run left
+// beside it is replaced.
+TEST(ArchiveReaderTest, NewTargetsAreWrittenInPlaceExistingOnesStaged) {
   ScratchFolder scratch;
   std::string path = WriteArchive(scratch, BuildArchive({FileEntry("a.txt", LargeText(30000))}));
   auto reader = ArchiveReader::Open(path.c_str());
   ASSERT_NE(reader, nullptr);
 
   const std::string fresh = scratch / "fresh.txt";
-  ASSERT_TRUE(WriteBytes(fresh + ".setup-part", "left by a killed run"));
   StagedEntry placed;
   ASSERT_EQ(reader->WriteStaged(0, Wide(fresh).c_str(), &placed), kReaderOk);
+  EXPECT_TRUE(placed.placed);
+  EXPECT_FALSE(IsFile(fresh + ".setup-part"));
   placed.finalAttributes = FILE_ATTRIBUTE_NORMAL;
   ASSERT_EQ(ArchiveReader::CloseStaged(&placed, true), kReaderOk);
   EXPECT_TRUE(placed.placed);
-  EXPECT_FALSE(IsFile(fresh + ".setup-part"));
   EXPECT_EQ(ReadBytes(fresh), LargeText(30000));
   WIN32_FILE_ATTRIBUTE_DATA data;
   ASSERT_TRUE(GetFileAttributesExW(Wide(fresh).c_str(), GetFileExInfoStandard, &data));
   EXPECT_EQ(FileTimeValue(data.ftLastWriteTime), ExpectedDosTimeAsUtc());
+  EXPECT_EQ(data.dwFileAttributes & FILE_ATTRIBUTE_READONLY, 0u);
   EXPECT_TRUE(ArchiveReader::MoveStaged(placed));
   EXPECT_EQ(ReadBytes(fresh), LargeText(30000));
   ArchiveReader::DiscardStaged(&placed);
@@ -216,8 +217,10 @@ TEST(ArchiveReaderTest, CloseStagedPlacesOnlyNewTargets) {
 
   const std::string existing = scratch / "existing.txt";
   ASSERT_TRUE(WriteBytes(existing, "old"));
+  ASSERT_TRUE(WriteBytes(existing + ".setup-part", "left by a killed run"));
   StagedEntry waiting;
   ASSERT_EQ(reader->WriteStaged(0, Wide(existing).c_str(), &waiting), kReaderOk);
+  EXPECT_FALSE(waiting.placed);
   ASSERT_EQ(ArchiveReader::CloseStaged(&waiting, true), kReaderOk);
   EXPECT_FALSE(waiting.placed);
   EXPECT_EQ(ReadBytes(existing), "old");
@@ -351,7 +354,7 @@ TEST(ArchiveReaderTest, DamagedArchives) {
     if (row.extractCode == kReaderOk) {
       EXPECT_EQ(ReadBytes(target), kRowData);
     }
-    // Only a complete entry reaches its name; no staging file is left.
+    // A failed entry leaves no file, under its name or the staging one.
     EXPECT_EQ(IsFile(target), row.extractCode == kReaderOk);
     EXPECT_FALSE(IsFile(target + ".setup-part"));
   }
