@@ -24,9 +24,24 @@ const UnitPropertyDecl kBarProperties[kBarPropertyEnd - kFirstOwnProperty] = {
     {"Minimum", kTagInt},     {"Maximum", kTagInt},   {"Position", kTagInt},
 };
 
+// A position written from another thread is shown at most this often: each
+// change repaints the control on the window thread, which under a busy
+// extraction reporting every entry would cost more than the extraction's own
+// work on small files. The position shown is always the last one written, at
+// most this late.
+constexpr DWORD kPositionIntervalMs = 40;
+// Posted to the control (our subclass takes it) when a position written from
+// another thread waits to be shown.
+constexpr UINT kMsgShowPosition = WM_APP + 0x2B1;
+constexpr UINT_PTR kPositionTimer = 0x2B1;
+
 struct BarUnit {
   ProcessBarRecord record;
   WNDPROC controlProc = nullptr;  // the progress control's own procedure
+  // 1 from a write on another thread until the window thread shows the
+  // record's position; further writes meanwhile post nothing more.
+  volatile LONG positionPending = 0;
+  DWORD lastShownTick = 0;  // when such a position was last shown (window thread)
 };
 
 BarUnit* BarOf(HWND hwnd) { return hwnd ? static_cast<BarUnit*>(GetPropA(hwnd, kPropBarUnit)) : nullptr; }
@@ -61,11 +76,12 @@ bool EnsureProgressClass() {
   return registered;
 }
 
-// Range and position reach the control by its own messages. From the
-// window's thread they are sent. From any other thread they are posted: the
-// writer (the extraction, which reports after every entry) goes on without
-// waiting for the window thread, and both kinds go through the one queue, so
-// the control takes them in the order they were written.
+// The range reaches the control by its own message. From the window's
+// thread it is sent. From any other thread it is posted: the writer (the
+// extraction, which reports after every entry) goes on without waiting for
+// the window thread. A position is shown from the record after the range
+// written before it (SendPosition), so the control ends with both as last
+// written.
 void ToControl(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId() ||
       !PostMessageW(hwnd, message, wParam, lParam))
@@ -77,8 +93,37 @@ void SendRange(HWND hwnd, const ProcessBarRecord& r) {
   ToControl(hwnd, PBM_SETRANGE, 0, MAKELPARAM(range.low, range.high));
 }
 
-void SendPosition(HWND hwnd, const ProcessBarRecord& r) {
-  ToControl(hwnd, PBM_SETPOS, static_cast<WPARAM>(ProcessBarShownPosition(r.minimum, r.maximum, r.position)), 0);
+void ShowPositionNow(HWND hwnd, const ProcessBarRecord& r) {
+  SendMessageW(hwnd, PBM_SETPOS, static_cast<WPARAM>(ProcessBarShownPosition(r.minimum, r.maximum, r.position)), 0);
+}
+
+// A position is shown at once from the window's thread. From another thread
+// the window thread is asked to show the record's position (kMsgShowPosition)
+// unless it has been asked already: writes faster than it shows them are
+// taken together, and it shows them no more often than kPositionIntervalMs.
+void SendPosition(HWND hwnd, BarUnit* unit) {
+  if (GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId()) {
+    ShowPositionNow(hwnd, unit->record);
+    return;
+  }
+  if (InterlockedExchange(&unit->positionPending, 1) != 0) return;
+  if (!PostMessageW(hwnd, kMsgShowPosition, 0, 0)) {
+    InterlockedExchange(&unit->positionPending, 0);
+    ShowPositionNow(hwnd, unit->record);
+  }
+}
+
+// On the window thread: shows the record's position. The flag is cleared
+// first, so that a write after the record was read asks again.
+void ShowPendingPosition(HWND hwnd, BarUnit* unit) {
+  InterlockedExchange(&unit->positionPending, 0);
+  unit->lastShownTick = GetTickCount();
+  ShowPositionNow(hwnd, unit->record);
+}
+
+void CALLBACK PositionTimerProc(HWND hwnd, UINT, UINT_PTR id, DWORD) {
+  KillTimer(hwnd, id);
+  if (BarUnit* unit = BarOf(hwnd)) ShowPendingPosition(hwnd, unit);
 }
 
 // Subclass of the control: frees the unit when the window goes. (The frame
@@ -87,7 +132,15 @@ LRESULT CALLBACK BarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   BarUnit* unit = BarOf(hwnd);
   if (!unit) return DefWindowProcW(hwnd, msg, wParam, lParam);
   WNDPROC next = unit->controlProc;
+  if (msg == kMsgShowPosition) {
+    const DWORD since = GetTickCount() - unit->lastShownTick;
+    if (since < kPositionIntervalMs && SetTimer(hwnd, kPositionTimer, kPositionIntervalMs - since, PositionTimerProc))
+      return 0;
+    ShowPendingPosition(hwnd, unit);
+    return 0;
+  }
   if (msg == WM_NCDESTROY) {
+    KillTimer(hwnd, kPositionTimer);
     RemovePropA(hwnd, kPropBarUnit);
     delete unit;
   }
@@ -116,7 +169,7 @@ void* CreateBar(const UnitCreateParams& p) {
   unit->controlProc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&BarProc)));
   SendRange(hwnd, record);
-  SendPosition(hwnd, record);
+  SendPosition(hwnd, unit);
   ApplyBorderStyle(hwnd, record.borderStyle);
   return hwnd;
 }
@@ -168,7 +221,7 @@ int SetBarProperty(void* live, int index, const ArgValue& value) {
       return 0;
     case kBarPosition:
       r.position = ClampBarValue(value.i32);
-      SendPosition(hwnd, r);
+      SendPosition(hwnd, unit);
       return 0;
   }
   return 0;

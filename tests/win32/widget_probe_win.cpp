@@ -377,6 +377,21 @@ int PicBoxes() {
   return 0;
 }
 
+// Counts the positions that reach a progress control (a subclass outside all
+// others), and writes a burst of them from another thread.
+WNDPROC gCountedNext = nullptr;
+int gPositionsShown = 0;
+
+LRESULT CALLBACK CountingBarProc(HWND h, UINT msg, WPARAM w, LPARAM l) {
+  if (msg == PBM_SETPOS) ++gPositionsShown;
+  return CallWindowProcW(gCountedNext, h, msg, w, l);
+}
+
+DWORD WINAPI WritePositionBurst(void*) {
+  for (int position = 1; position <= 100; ++position) WriteInt(kBar, kBarPosition, position);
+  return 0;
+}
+
 int Bar() {
   HWND bar = UnitWindow(kBar);
   auto logBar = [](const char* tag) {
@@ -427,6 +442,22 @@ int Bar() {
   CloseHandle(writer);
   Pump();
   logBar("from worker");
+
+  // A burst of positions from another thread, faster than this thread shows
+  // them: the control is told once, with the last one. Counted by a subclass
+  // outside all others.
+  HWND counted = UnitWindow(kBar);
+  gCountedNext = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(counted, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingBarProc)));
+  writer = CreateThread(nullptr, 0, WritePositionBurst, nullptr, 0, nullptr);
+  WaitForSingleObject(writer, 5000);
+  CloseHandle(writer);
+  const DWORD burstStart = GetTickCount();
+  while (SendMessageW(counted, PBM_GETPOS, 0, 0) != 100 && GetTickCount() - burstStart < 5000) PumpFor(10);
+  PumpFor(100);
+  SetWindowLongPtrW(counted, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gCountedNext));
+  ProbeLog("bar burst of 100 shown %d time(s)", gPositionsShown);
+  logBar("after burst");
 
   // The control class came from the system folder's comctl32.dll.
   char system[MAX_PATH], loaded[MAX_PATH] = "";

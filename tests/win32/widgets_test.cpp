@@ -88,6 +88,10 @@ TEST(ProcessBarWidget, ClampsRangeAndPositionAndRecreatesForStyles) {
       // Written from another thread while this one waited: both arrive, in order.
       "bar worker done without this thread=1",
       "bar from worker pos=150 range=0..200 Position=150 Minimum=0 Maximum=200",
+      // A burst written faster than the window thread shows it: shown once,
+      // with the last position.
+      "bar burst of 100 shown 1 time(s)",
+      "bar after burst pos=100 range=0..200 Position=100 Minimum=0 Maximum=200",
       "comctl32 from system folder=1",
   });
 }
