@@ -22,8 +22,8 @@ EntryFinisher::~EntryFinisher() {
 unsigned EntryFinisher::WorkersForThisMachine() {
   SYSTEM_INFO system = {};
   GetSystemInfo(&system);
-  unsigned n = system.dwNumberOfProcessors * 2;
-  if (n < 1) n = 1;
+  unsigned n = system.dwNumberOfProcessors;
+  if (n < 2) n = 2;
   if (n > 8) n = 8;
   return n;
 }

@@ -46,8 +46,9 @@ class EntryFinisher {
   EntryFinisher(const EntryFinisher&) = delete;
   EntryFinisher& operator=(const EntryFinisher&) = delete;
 
-  // A worker count for this machine: two per processor, at most 8. A worker
-  // spends much of its time waiting on the file system, not on a processor.
+  // A worker count for this machine: one per processor, at least 2 (a
+  // worker also waits on the file system) and at most 8. More workers than
+  // processors only queue up for the same system calls.
   static unsigned WorkersForThisMachine();
 
   // Entries handed over and not yet taken back. Hand over at most
