@@ -140,6 +140,9 @@ int ProgramEntry() {
     gSystem.ExitProgram(SilentInstall(arguments.folder.empty() ? DefaultInstallFolder() : arguments.folder));
   }
   gSystem.LoadStartWindow(kMainWindow);
+  // The window is up: the payload is checked while the user looks at it, not
+  // after the click.
+  StartPayloadCheck();
   gSystem.RunMessageLoop();
   return 0;
 }

@@ -29,5 +29,11 @@ const void* PayloadArchiveBlock();
 
 // Whether the archive's bytes still have the CRC-32 the packer recorded for
 // them: false for a program damaged after it was packed (a flipped bit in a
-// download), and without a product section. Reads the whole archive.
+// download), and without a product section. Reads the whole archive, or
+// waits for the check StartPayloadCheck began and gives its answer.
 bool PayloadArchiveIntact();
+// Begins PayloadArchiveIntact's check on a thread of its own, so that its
+// answer is ready by the time it is asked for (the window is up and waits for
+// the user meanwhile). Call it once, before the thread that asks is
+// started; it does nothing without a product section.
+void StartPayloadCheck();

@@ -31,7 +31,9 @@ const void* PayloadArchiveBlock() {
   return product ? product->archiveBlock : nullptr;
 }
 
-bool PayloadArchiveIntact() {
+namespace {
+
+bool ComputePayloadIntact() {
   const ProductSectionView* product = ThisProgramProduct();
   if (!product) return false;
   // zlib takes lengths of 32 bits; the archive's length is one, but feed it
@@ -44,4 +46,26 @@ bool PayloadArchiveIntact() {
     done += piece;
   }
   return static_cast<uint32_t>(crc) == product->archiveCrc;
+}
+
+// The check started ahead (StartPayloadCheck): its thread and its answer.
+HANDLE gCheckThread = nullptr;
+volatile LONG gCheckedIntact = 0;
+
+DWORD WINAPI CheckPayload(void*) {
+  InterlockedExchange(&gCheckedIntact, ComputePayloadIntact() ? 1 : 0);
+  return 0;
+}
+
+}  // namespace
+
+void StartPayloadCheck() {
+  if (gCheckThread || !ThisProgramProduct()) return;
+  gCheckThread = CreateThread(nullptr, 64 * 1024, CheckPayload, nullptr, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+}
+
+bool PayloadArchiveIntact() {
+  if (!gCheckThread) return ComputePayloadIntact();
+  WaitForSingleObject(gCheckThread, INFINITE);
+  return InterlockedCompareExchange(&gCheckedIntact, 0, 0) == 1;
 }
