@@ -267,8 +267,7 @@ HandlerResult OnInstallClicked(const int32_t*, int) {
 
 HandlerResult OnExtractProgress(const int32_t* args, int argCount) {
   // An archive of many small entries raises the same percentage many times
-  // over; the bar is only told when its position changes (each write is a
-  // round trip to the window thread).
+  // over; the bar is only told when its position changes.
   static int32_t lastPosition = -1;
   int32_t percent = argCount > 0 ? args[0] : 0;
   double maximum = static_cast<double>(gBarMaximum);
