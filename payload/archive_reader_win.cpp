@@ -5,7 +5,6 @@
 #include <cstring>
 #include <new>
 #include <utility>
-#include <vector>
 
 #include "frame/wide_text_win.h"
 #include "payload/entry_rules.h"
@@ -132,18 +131,6 @@ void DeleteStaging(const std::wstring& staging) {
 
 const FILETIME* TimeOrNull(const FILETIME& t) {
   return (t.dwLowDateTime == 0 && t.dwHighDateTime == 0) ? nullptr : &t;
-}
-
-// Renames the open file to `target` unless something is there already.
-bool RenameIfNew(HANDLE file, const std::wstring& target) {
-  const size_t nameBytes = target.size() * sizeof(wchar_t);
-  std::vector<uint8_t> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
-  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-  rename->ReplaceIfExists = FALSE;
-  rename->RootDirectory = nullptr;
-  rename->FileNameLength = static_cast<DWORD>(nameBytes);
-  memcpy(rename->FileName, target.c_str(), nameBytes + sizeof(wchar_t));
-  return SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(buffer.size())) != 0;
 }
 
 LONGLONG FileTimeQuad(const FILETIME& t) {
@@ -445,7 +432,7 @@ HANDLE ArchiveReader::CreateStaging(const std::wstring& staging, DWORD attribute
   return file;
 }
 
-uint32_t ArchiveReader::CloseStaged(StagedEntry* staged, bool placeIfNew) {
+uint32_t ArchiveReader::CloseStaged(StagedEntry* staged) {
   if (!staged || !staged->file) return kReaderBadArgument;
   if (GetFileType(staged->file.get()) == FILE_TYPE_DISK) {
     if (staged->finalAttributes == 0) {
@@ -461,10 +448,6 @@ uint32_t ArchiveReader::CloseStaged(StagedEntry* staged, bool placeIfNew) {
       basic.FileAttributes = staged->finalAttributes;
       SetFileInformationByHandle(staged->file.get(), FileBasicInfo, &basic, sizeof basic);
     }
-    // The file is complete, timed and attributed: a new name may receive it
-    // now. Renaming without replacing fails when anything is at the target;
-    // the move after the close then deals with it.
-    if (placeIfNew && !staged->placed) staged->placed = RenameIfNew(staged->file.get(), staged->target);
   }
   // A close that fails (a full disk found late) fails the entry.
   if (!CloseHandle(staged->file.release())) {

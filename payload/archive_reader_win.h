@@ -66,8 +66,7 @@ struct StagedEntry {
   // those it was created with (the entry's).
   uint32_t finalAttributes = 0;
   // The file is at its target, which did not exist before: written there
-  // from the start (CreateEntryFile), or renamed to it by CloseStaged. Its
-  // removal restores what was there.
+  // from the start (CreateEntryFile). Its removal restores what was there.
   bool placed = false;
 };
 
@@ -176,14 +175,10 @@ class ArchiveReader {
   // replacement is complete.
   static HANDLE CreateEntryFile(StagedEntry* staged, DWORD attributes);
   // CloseStaged: sets the times, and finalAttributes when given, in one call
-  // on the open file (a disk file only), then closes it. With placeIfNew, a
-  // file whose target does not exist is first renamed to it through its own
-  // handle (staged->placed; one request instead of a move by name after the
-  // close); a target that exists is left for MoveStaged. A file written in
-  // place already is only timed and closed. A close that fails
-  // deletes the file, wherever it is, and gives kReaderDataError. Touches no
-  // reader: any thread may call it.
-  static uint32_t CloseStaged(StagedEntry* staged, bool placeIfNew = false);
+  // on the open file (a disk file only), then closes it; a staging file is
+  // left for MoveStaged. A close that fails deletes the file, wherever it is,
+  // and gives kReaderDataError. Touches no reader: any thread may call it.
+  static uint32_t CloseStaged(StagedEntry* staged);
   // MoveStaged: moves the closed staging file over its target (replacing,
   // write-through); true at once for a file already placed. False when the
   // move fails; the staging file then stays for another try or for

@@ -258,9 +258,9 @@ void EntryFinisher::Step(Job* job, bool move, bool discard, EntryWriter* writer,
       *code = writer ? writer->Write(job->data, &staged) : kReaderDataError;
       if (*code != kReaderOk) return;
     }
-    // Placed at once when its target is new: a stop or failure before its
-    // report removes it again (Cancel).
-    *code = ArchiveReader::CloseStaged(&staged, true);
+    // A file written in place is done at its close: a stop or failure before
+    // its report removes it again (Cancel).
+    *code = ArchiveReader::CloseStaged(&staged);
     if (*code == kReaderOk) *next = staged.placed ? State::kDone : State::kClosed;
   } else {
     // A read-only file from an earlier run refuses to be replaced: it is

@@ -4,10 +4,9 @@
 // writes it with its own EntryWriter, so several entries are inflated and
 // written at once), or as a staging file that is complete but still open
 // (ArchiveReader::WriteStaged, when the calling thread wrote it). A worker
-// then sets its times and final attributes and closes it; one whose target
-// does not exist yet is renamed to it just before the close, one that is to
-// replace a file is moved over it after the close (ArchiveReader::CloseStaged,
-// MoveStaged). Closing is where a file system (or a virus scanner hooked into
+// then sets its times and final attributes and closes it; a file written
+// under its own name is then in place, one that is to replace a file is
+// moved over it after the close (ArchiveReader::CloseStaged, MoveStaged). Closing is where a file system (or a virus scanner hooked into
 // it) spends most of its time per file, and none of it needs the archive.
 //
 // Entries are handed out again, finished, in the order they came in, so the
@@ -17,7 +16,7 @@
 // AllowNextMove, so that a stop never replaces a file behind the stopped
 // entry. An entry not taken yet can still be cancelled: when the caller stops
 // after a failure or a stop request, the entries behind it leave no staging
-// file, and those already placed under new names are removed again.
+// file, and those already written under new names are removed again.
 //
 // Windows only. One extracting thread uses a finisher; the workers are its own.
 #pragma once

@@ -203,7 +203,7 @@ TEST(ArchiveReaderTest, NewTargetsAreWrittenInPlaceExistingOnesStaged) {
   EXPECT_TRUE(placed.placed);
   EXPECT_FALSE(IsFile(fresh + ".setup-part"));
   placed.finalAttributes = FILE_ATTRIBUTE_NORMAL;
-  ASSERT_EQ(ArchiveReader::CloseStaged(&placed, true), kReaderOk);
+  ASSERT_EQ(ArchiveReader::CloseStaged(&placed), kReaderOk);
   EXPECT_TRUE(placed.placed);
   EXPECT_EQ(ReadBytes(fresh), LargeText(30000));
   WIN32_FILE_ATTRIBUTE_DATA data;
@@ -221,7 +221,7 @@ TEST(ArchiveReaderTest, NewTargetsAreWrittenInPlaceExistingOnesStaged) {
   StagedEntry waiting;
   ASSERT_EQ(reader->WriteStaged(0, Wide(existing).c_str(), &waiting), kReaderOk);
   EXPECT_FALSE(waiting.placed);
-  ASSERT_EQ(ArchiveReader::CloseStaged(&waiting, true), kReaderOk);
+  ASSERT_EQ(ArchiveReader::CloseStaged(&waiting), kReaderOk);
   EXPECT_FALSE(waiting.placed);
   EXPECT_EQ(ReadBytes(existing), "old");
   ASSERT_TRUE(ArchiveReader::MoveStaged(waiting));
