@@ -5,11 +5,7 @@ FrameServiceFn gService;
 }
 
 intptr_t WidgetLibraryNotify(int code, intptr_t a1, intptr_t) {
-  if (code == kNotifyFrameEntry) {
-    gService = reinterpret_cast<FrameServiceFn>(a1);
-    StartLoadingProgressLibrary();
-  }
-  if (code == kNotifyProgramEnd) FinishLoadingProgressLibrary();
+  if (code == kNotifyFrameEntry) gService = reinterpret_cast<FrameServiceFn>(a1);
   return 0;
 }
 

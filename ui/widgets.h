@@ -18,11 +18,3 @@ extern const UnitTypeDescriptor gTransLabelUnitType;
 intptr_t WidgetLibraryNotify(int code, intptr_t a1, intptr_t a2);
 // The frame's service entry, or null before the frame started the library.
 FrameServiceFn WidgetFrameService();
-
-// comctl32.dll, which the progress bar needs, takes long to load (some 20 to
-// 30 ms under Wine). The frame's entry into the widget library starts a
-// thread that loads it while the program reads its forms and creates its
-// window; the first progress bar, and the program's end, wait for that
-// thread (a process must not end while a thread of it is inside the loader).
-void StartLoadingProgressLibrary();
-void FinishLoadingProgressLibrary();
