@@ -55,6 +55,7 @@ set(FRAME_WIN_SOURCES
   frame/window_loader_win.cpp
   frame/unit_properties_win.cpp
   frame/window_unit_win.cpp
+  frame/window_values_win.cpp
   frame/wide_text_win.cpp
   frame/input_events_win.cpp
 )

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "frame/forms_win.h"
+#include "frame/window_values_win.h"
 
 namespace {
 
@@ -18,13 +19,10 @@ constexpr UINT kMsgLoadFinishing = 0x8076;
 constexpr int kFirstControlId = 100;
 constexpr int kControlIdStep = 10;
 
-// Window properties of a watched unit window: the window procedure it had
-// and (form index << 16) | (unit index + 1).
-const char kPropOriginalProc[] = "FrameUnitProc";
-const char kPropUnitRef[] = "FrameUnitRef";
-
+// A watched unit window keeps the window procedure it had and
+// (form index << 16) | (unit index + 1) as its window values.
 bool UnitRefOfWindow(HWND hwnd, int* formIndex, int* unitIndex) {
-  uintptr_t ref = reinterpret_cast<uintptr_t>(GetPropA(hwnd, kPropUnitRef));
+  uintptr_t ref = reinterpret_cast<uintptr_t>(WindowValue(hwnd, WindowSlot::kUnitRef));
   if (!ref) return false;
   *formIndex = static_cast<int>(ref >> 16);
   *unitIndex = static_cast<int>(ref & 0xFFFF) - 1;
@@ -36,7 +34,7 @@ bool UnitRefOfWindow(HWND hwnd, int* formIndex, int* unitIndex) {
 }
 
 LRESULT CALLBACK UnitWatchProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  WNDPROC original = reinterpret_cast<WNDPROC>(GetPropA(hwnd, kPropOriginalProc));
+  WNDPROC original = reinterpret_cast<WNDPROC>(WindowValue(hwnd, WindowSlot::kUnitProc));
   if (!original) return DefWindowProcW(hwnd, msg, wParam, lParam);
   int formIndex = 0, unitIndex = 0;
   if (msg == WM_SETCURSOR && reinterpret_cast<HWND>(wParam) == hwnd && LOWORD(lParam) == HTCLIENT &&
@@ -50,8 +48,8 @@ LRESULT CALLBACK UnitWatchProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
   if (msg == WM_NCDESTROY) {
     bool known = UnitRefOfWindow(hwnd, &formIndex, &unitIndex);
     SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
-    RemovePropA(hwnd, kPropOriginalProc);
-    RemovePropA(hwnd, kPropUnitRef);
+    SetWindowValue(hwnd, WindowSlot::kUnitProc, nullptr);
+    SetWindowValue(hwnd, WindowSlot::kUnitRef, nullptr);
     LRESULT result = CallWindowProcW(original, hwnd, msg, wParam, lParam);
     if (known) UnitWindowGone(Forms().forms[static_cast<size_t>(formIndex)], unitIndex);
     return result;
@@ -169,11 +167,11 @@ bool WindowStillExists(const LiveForm& form, HWND window) {
 }  // namespace
 
 void WatchUnitWindow(HWND hwnd, int formIndex, int unitIndex) {
-  SetPropA(hwnd, kPropUnitRef,
-           reinterpret_cast<HANDLE>((static_cast<uintptr_t>(formIndex) << 16) |
-                                    static_cast<uintptr_t>(unitIndex + 1)));
+  SetWindowValue(hwnd, WindowSlot::kUnitRef,
+                 reinterpret_cast<void*>((static_cast<uintptr_t>(formIndex) << 16) |
+                                         static_cast<uintptr_t>(unitIndex + 1)));
   LONG_PTR original = GetWindowLongPtrW(hwnd, GWLP_WNDPROC);
-  SetPropA(hwnd, kPropOriginalProc, reinterpret_cast<HANDLE>(original));
+  SetWindowValue(hwnd, WindowSlot::kUnitProc, reinterpret_cast<void*>(original));
   SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&UnitWatchProc));
 }
 

@@ -8,13 +8,11 @@
 #include "frame/input_events.h"
 #include "frame/wide_text_win.h"
 #include "frame/window_record.h"
+#include "frame/window_values_win.h"
 
 namespace {
 
 const char kDefaultClassName[] = "CWinFormUnit";
-// Window property holding the WindowUnit of a window, so that any HWND can
-// be asked safely whether it is a window unit.
-const char kPropWindowUnit[] = "CWinFormUnitObject";
 constexpr UINT kMsgTrayIcon = 0x8064;
 
 // Own properties, index = property number - 8, in the record's numbering.
@@ -117,8 +115,9 @@ std::wstring RegisterWindowClass(const std::string& name) {
   return className;
 }
 
+// The WindowUnit of a window; any HWND may be asked, others give null.
 WindowUnit* WindowUnitOf(HWND hwnd) {
-  return hwnd ? static_cast<WindowUnit*>(GetPropA(hwnd, kPropWindowUnit)) : nullptr;
+  return hwnd ? static_cast<WindowUnit*>(WindowValue(hwnd, WindowSlot::kWindowUnit)) : nullptr;
 }
 
 HandlerResult Raise(const WindowUnit& unit, int32_t event, const int32_t* args = nullptr, int argCount = 0) {
@@ -241,13 +240,13 @@ LRESULT CALLBACK WindowUnitProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     unit = static_cast<WindowUnit*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
     unit->hwnd = hwnd;
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(unit));
-    SetPropA(hwnd, kPropWindowUnit, unit);
+    SetWindowValue(hwnd, WindowSlot::kWindowUnit, unit);
   } else {
     unit = reinterpret_cast<WindowUnit*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   }
   if (!unit) return DefWindowProcW(hwnd, msg, wParam, lParam);
   if (msg == WM_NCDESTROY) {
-    RemovePropA(hwnd, kPropWindowUnit);
+    SetWindowValue(hwnd, WindowSlot::kWindowUnit, nullptr);
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     delete unit;
     return DefWindowProcW(hwnd, msg, wParam, lParam);

@@ -8,6 +8,7 @@
 
 #include "frame/program_frame_win.h"
 #include "frame/wide_text_win.h"
+#include "frame/window_values_win.h"
 #include "ui/border_style_win.h"
 #include "ui/process_bar_record.h"
 #include "ui/unit_window_win.h"
@@ -16,8 +17,6 @@
 namespace {
 
 const char kProgressClass[] = "msctls_progress32";
-// Window property holding the unit of a progress control that we made.
-const char kPropBarUnit[] = "SkinProcessBarUnit";
 
 const UnitPropertyDecl kBarProperties[kBarPropertyEnd - kFirstOwnProperty] = {
     {"BorderStyle", kTagInt}, {"Vertical", kTagBool}, {"Smooth", kTagBool},
@@ -44,7 +43,7 @@ struct BarUnit {
   DWORD lastShownTick = 0;  // when such a position was last shown (window thread)
 };
 
-BarUnit* BarOf(HWND hwnd) { return hwnd ? static_cast<BarUnit*>(GetPropA(hwnd, kPropBarUnit)) : nullptr; }
+BarUnit* BarOf(HWND hwnd) { return static_cast<BarUnit*>(WindowValue(hwnd, WindowSlot::kBarUnit)); }
 
 // Registers the progress class by loading comctl32.dll from the system folder
 // and calling its InitCommonControlsEx. The library stays loaded: the class's
@@ -133,7 +132,7 @@ LRESULT CALLBACK BarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   }
   if (msg == WM_NCDESTROY) {
     KillTimer(hwnd, kPositionTimer);
-    RemovePropA(hwnd, kPropBarUnit);
+    SetWindowValue(hwnd, WindowSlot::kBarUnit, nullptr);
     delete unit;
   }
   return CallWindowProcW(next, hwnd, msg, wParam, lParam);
@@ -153,11 +152,7 @@ void* CreateBar(const UnitCreateParams& p) {
   if (!hwnd) return nullptr;
   auto* unit = new BarUnit;
   unit->record = record;
-  if (!SetPropA(hwnd, kPropBarUnit, unit)) {
-    delete unit;
-    DestroyWindow(hwnd);
-    return nullptr;
-  }
+  SetWindowValue(hwnd, WindowSlot::kBarUnit, unit);
   unit->controlProc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&BarProc)));
   SendRange(hwnd, record);
